@@ -1,0 +1,35 @@
+#include "app/log.hpp"
+
+#include "platform/paths.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+namespace crv {
+
+std::string log_path() {
+    std::string path = plat::temp_folder() + "ErrorLog.txt";
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+void log_write(const char* text) {
+    if (text == nullptr) text = "NULL";
+    std::string path = log_path();
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        if (file == nullptr) continue;
+        std::size_t n = std::strlen(text);
+        if (n > 0) std::fwrite(text, 1, n, file);
+        std::fclose(file);
+        return;
+    }
+}
+
+void log_start_fresh() {
+    std::remove(log_path().c_str());
+    log_write("Start new log...\n");
+}
+
+}  // namespace crv

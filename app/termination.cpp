@@ -1,0 +1,70 @@
+#include "app/termination.hpp"
+
+#include "app/app_state.hpp"
+#include "app/log.hpp"
+#include "platform/debug_channel.hpp"
+#include "platform/process.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace crv {
+
+void set_error(int code) {
+    app_state.error_line = app_state.current_line;
+    app_state.error_code = code;
+}
+
+int last_error_code() { return app_state.error_code; }
+
+void debug_print(const DynString& text) {
+    if (!plat::debugger_attached()) return;
+    DynString message("TX");
+    message += text;
+    plat::debugger_send(message.text(), message.length());
+}
+
+void assert_value(double value) {
+    if (value != 0) return;
+    debug_print("Assertion: Value = " + DynString(0.0) + "\n");
+    set_error(21);
+    end_program();
+}
+
+void runtime_shutdown() {
+    if (!app_state.quit_notified) {
+        app_state.quit_notified = true;
+    }
+    if (app_state.renderer == nullptr) return;
+    log_write("Shut down CRV\n");
+    log_write("crv is shut down\n");
+}
+
+void end_program() {
+    if (app_state.ending) return;
+    app_state.ending = true;
+    if (app_state.debug_mode != 0) {
+        log_write("-End On Line\n");
+        const int numbers[4] = {app_state.error_code, app_state.error_line, app_state.current_line,
+                                app_state.current_file};
+        for (int n : numbers) {
+            char line[16];
+            std::snprintf(line, sizeof line, "%d\n", n);
+            log_write(line);
+        }
+    }
+    runtime_shutdown();
+    // Windows repaints the desktop here; an X server redraws exposed areas
+    // by itself.
+    std::puts("exit");
+    std::fflush(stdout);
+    std::exit(0);
+}
+
+void end_and_run(const DynString& command) {
+    runtime_shutdown();
+    plat::start_process(command.text(), false, nullptr);
+    std::exit(0);
+}
+
+}  // namespace crv

@@ -1,0 +1,96 @@
+// DynArray: the run-time's array value. Up to four dimensions of one element
+// kind (std::uint8_t, std::int32_t, double or DynString), first index
+// fastest, every access bounds-checked. Assignment copies every element.
+// An index out of range is fatal: the bounds report goes to the debugger,
+// the error code becomes 9 and the program ends. Game thread only.
+#pragma once
+
+#include "core/dyn_string.hpp"
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace crv {
+
+template <typename T>
+class DynArray {
+public:
+    DynArray() noexcept = default;
+    DynArray(const DynArray& other);
+    DynArray(DynArray&& other) noexcept;
+    DynArray& operator=(const DynArray& other);
+    DynArray& operator=(DynArray&& other) noexcept;
+    ~DynArray();
+
+    // Gives the array these sizes (0 for absent dimensions) and clears it.
+    void set_dimensions(int first, int second = 0, int third = 0, int fourth = 0);
+    // New sizes, keeping the elements whose indices fit both old and new.
+    void resize_keep(int first, int second = 0, int third = 0, int fourth = 0);
+
+    // A negative first index counts from the end (once). Indices of absent
+    // dimensions must be 0.
+    T& element_at(int i, int j = 0, int k = 0, int l = 0) {
+        if (i < 0) i += size1_;
+        if (elements_ != nullptr && i >= 0 && i < size1_ && in_dimension(j, size2_) &&
+            in_dimension(k, size3_) && in_dimension(l, size4_))
+            return elements_[i + j * stride2_ + k * stride3_ + l * stride4_];
+        return out_of_range(i, j, k, l);
+    }
+    const T& element_at(int i, int j = 0, int k = 0, int l = 0) const {
+        return const_cast<DynArray*>(this)->element_at(i, j, k, l);
+    }
+    T& operator()(int i, int j = 0, int k = 0, int l = 0) { return element_at(i, j, k, l); }
+    const T& operator()(int i, int j = 0, int k = 0, int l = 0) const { return element_at(i, j, k, l); }
+
+    // size1..size4 for 0..3; anything else gives 0.
+    int dimension_size(int dimension) const noexcept;
+    // Fatal (error 8) on an array with a second dimension.
+    void append_element(const T& value);
+    void copy_from(const DynArray& source);
+    // (count, 0, 0, 0) and element i = values[i]; count <= 0 leaves it empty.
+    void fill_values(int count, const T* values);
+    void fill_values(std::initializer_list<T> values);
+    // The "bounds: " and "access: " lines through debug_print.
+    void report_out_of_range(int i, int j, int k, int l) const;
+
+    const T* elements() const noexcept { return elements_; }
+    T* elements() noexcept { return elements_; }
+    int size1() const noexcept { return size1_; }
+    int size2() const noexcept { return size2_; }
+    int size3() const noexcept { return size3_; }
+    int size4() const noexcept { return size4_; }
+    int stride2() const noexcept { return stride2_; }
+    int stride3() const noexcept { return stride3_; }
+    int stride4() const noexcept { return stride4_; }
+    int dimensions() const noexcept { return dimensions_; }
+    int element_capacity() const noexcept { return element_capacity_; }
+    // max(size1, 0) x max(1, size2) x max(1, size3) x max(1, size4).
+    std::int64_t element_count() const noexcept;
+
+private:
+    static bool in_dimension(int index, int size) noexcept {
+        return size == 0 ? index == 0 : (index >= 0 && index < size);
+    }
+    T& out_of_range(int i, int j, int k, int l);
+    void free_block() noexcept;
+    void set_sizes(int first, int second, int third, int fourth) noexcept;
+    void swap(DynArray& other) noexcept;
+
+    T* elements_ = nullptr;
+    std::int32_t stride2_ = 0;
+    std::int32_t stride3_ = 0;
+    std::int32_t stride4_ = 0;
+    std::int32_t size1_ = 0;
+    std::int32_t size2_ = 0;
+    std::int32_t size3_ = 0;
+    std::int32_t size4_ = 0;
+    std::int32_t dimensions_ = 0;
+    std::int32_t element_capacity_ = 0;
+};
+
+extern template class DynArray<std::uint8_t>;
+extern template class DynArray<std::int32_t>;
+extern template class DynArray<double>;
+extern template class DynArray<DynString>;
+
+}  // namespace crv

@@ -1,0 +1,13 @@
+// Starting other programs from a command line. Game thread.
+#pragma once
+
+namespace crv::plat {
+
+// Starts the program a command line names (arguments split at blanks,
+// double quotes group, backslash-quote is a literal quote), with this
+// process's working directory and environment. With wait set, blocks until
+// it ends and stores its exit status in *exit_code. False when it cannot be
+// started.
+bool start_process(const char* command_line, bool wait, int* exit_code);
+
+}  // namespace crv::plat

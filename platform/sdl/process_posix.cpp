@@ -1,0 +1,59 @@
+#include "platform/process.hpp"
+
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace crv::plat {
+
+namespace {
+
+std::vector<std::string> split_command_line(const char* line) {
+    std::vector<std::string> args;
+    const char* p = line;
+    for (;;) {
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p == 0) break;
+        std::string arg;
+        bool quoted = false;
+        for (; *p != 0 && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+            if (*p == '\\' && p[1] == '"') {
+                arg += '"';
+                ++p;
+            } else if (*p == '"') {
+                quoted = !quoted;
+            } else {
+                arg += *p;
+            }
+        }
+        args.push_back(std::move(arg));
+    }
+    return args;
+}
+
+}  // namespace
+
+bool start_process(const char* command_line, bool wait, int* exit_code) {
+    if (exit_code != nullptr) *exit_code = 0;
+    if (command_line == nullptr) return false;
+    std::vector<std::string> args = split_command_line(command_line);
+    if (args.empty()) return false;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (wait) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0) {
+        }
+        if (exit_code != nullptr)
+            *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return true;
+}
+
+}  // namespace crv::plat
