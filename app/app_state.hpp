@@ -58,6 +58,11 @@ struct AppState {
     plat::MediaPlayer* music_window = nullptr;
     double music_restart_time = 0;
 
+    // Build information the game module supplies (platform queries).
+    const char* build_stamp = "";  // build date + "-" + build time
+    const char* build_id = "";     // eight lower-case hexadecimal digits
+    const char* version = "";
+
     // Service objects, created at start-up and destroyed by runtime_shutdown.
     OpenGLRainbows* renderer = nullptr;
     Rainbows3D* engine3d = nullptr;

@@ -2,6 +2,10 @@
 
 #include "app/app_state.hpp"
 #include "app/log.hpp"
+#include "app/startup.hpp"
+#include "input/input.hpp"
+#include "platform/paths.hpp"
+#include "render2d/rainbows.hpp"
 #include "platform/debug_channel.hpp"
 #include "platform/process.hpp"
 
@@ -37,6 +41,14 @@ void runtime_shutdown() {
     }
     if (app_state.renderer == nullptr) return;
     log_write("Shut down CRV\n");
+    plat::change_directory(executable_folder());
+    delete app_state.input;
+    app_state.input = nullptr;
+    // The renderer's destructor takes the window and its context with it.
+    OpenGLRainbows* renderer = app_state.renderer;
+    app_state.renderer = nullptr;
+    app_state.main_window = nullptr;
+    delete renderer;
     log_write("crv is shut down\n");
 }
 

@@ -13,5 +13,7 @@ std::string executable_path();
 // The process's full command line as one text (program name included);
 // arguments holding blanks are quoted.
 std::string command_line();
+// The process's current directory; false when it cannot be changed.
+bool change_directory(const std::string& folder);
 
 }  // namespace crv::plat

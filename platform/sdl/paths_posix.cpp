@@ -41,4 +41,6 @@ std::string command_line() {
     return line;
 }
 
+bool change_directory(const std::string& folder) { return ::chdir(folder.c_str()) == 0; }
+
 }  // namespace crv::plat

@@ -1,0 +1,113 @@
+#include "app/startup.hpp"
+
+#include "app/app_state.hpp"
+#include "app/clock.hpp"
+#include "app/game_module.hpp"
+#include "app/gl_window.hpp"
+#include "app/log.hpp"
+#include "app/present.hpp"
+#include "app/termination.hpp"
+#include "core/number_text.hpp"
+#include "core/random.hpp"
+#include "input/input.hpp"
+#include "platform/paths.hpp"
+#include "platform/window.hpp"
+#include "render2d/rainbows.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace crv {
+
+std::string argument_text(const char* line) {
+    const char* p = line;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '"') {
+        ++p;
+        while (*p != 0 && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p != 0 && *p != ' ' && *p != '\t') ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    return std::string(p);
+}
+
+std::string executable_folder() {
+    std::string path = plat::executable_path();
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+int runtime_startup(int show_command, const char* caption) {
+    log_start_fresh();
+    log_write("debug works at all\n");
+    app_state.auto_pause = true;
+    log_write("timer\n");
+    timer_init();
+    log_write("rbow\n");
+    app_state.renderer = new OpenGLRainbows();
+    OpenGLRainbows& renderer = *app_state.renderer;
+    log_write("rbow init\n");
+    if (!create_gl_window(renderer, app_state.screen_width, app_state.screen_height, 0, app_state.frame_rate,
+                          app_state.multisample))
+        return 0;
+
+    app_state.main_window = renderer.window;
+    plat::window_set_title(renderer.window, caption);
+    log_write("Cptn\n");
+    app_state.caption = caption;
+    random_seed(static_cast<std::uint32_t>(to_int32(clock_since_start())));
+    log_write("Network\n");
+    log_write("Input\n");
+    app_state.input = new InputSystem(app_state.main_window);
+    log_write("Window mode\n");
+    if (app_state.full_screen != 0) fullscreen_mode(renderer);
+    else windowed_mode(renderer);
+    app_state.main_window = renderer.window;
+    log_write("Create DXin\n");
+    log_write("reptr\n");
+    app_state.input->set_window(renderer.window);
+
+    log_write("getexe\n");
+    std::string folder = executable_folder();
+    log_write("cd\n");
+    plat::change_directory(folder);
+    log_write(("exepath=curdir= " + folder + "\n").c_str());
+
+    app_state.frame_time = app_state.previous_frame_time = app_state.start_time = clock_ms();
+    renderer.set_clear_colour(0);
+    swap_and_limit(renderer, nullptr);
+    renderer.set_viewport(0, 0, 0, 0);
+    app_state.paused = false;
+    app_state.frame_time = app_state.previous_frame_time = app_state.start_time = clock_ms();
+
+    if (show_command == 0) {
+        hide_and_leave_fullscreen(renderer);
+        plat::window_hide(renderer.window);
+    }
+    plat::cursor_show(app_state.mouse_exclusive == 0);
+    log_write("Init Finalized\n");
+    return 0;
+}
+
+void win_main(int show_command) {
+    app_state.command_line = plat::command_line().c_str();
+    load_project_settings();
+    runtime_startup(show_command, app_state.caption.text());
+    if (app_state.renderer == nullptr || app_state.renderer->window == nullptr) {
+        // Without a window the game cannot run: say why and end normally.
+        std::fprintf(stderr, "The game window could not be created (is a display available?)\n");
+        end_program();
+    }
+    app_state.error_code = 0;
+    app_state.current_line = 0;
+    app_state.error_line = 0;
+    game_main();
+    end_program();
+    std::exit(0);
+}
+
+}  // namespace crv

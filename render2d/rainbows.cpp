@@ -1,0 +1,472 @@
+#include "render2d/rainbows.hpp"
+
+#include "app/app_state.hpp"
+#include "platform/window.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace crv {
+
+namespace {
+
+std::uint8_t red(std::int32_t c) { return static_cast<std::uint8_t>(c & 0xff); }
+std::uint8_t green(std::int32_t c) { return static_cast<std::uint8_t>((c >> 8) & 0xff); }
+std::uint8_t blue(std::int32_t c) { return static_cast<std::uint8_t>((c >> 16) & 0xff); }
+
+bool same_colour(std::int32_t a, std::int32_t b) { return ((a ^ b) & 0xffffff) == 0; }
+
+void set_white(float alpha) { glColor4f(1.0f, 1.0f, 1.0f, alpha); }
+
+}  // namespace
+
+OpenGLRainbows::OpenGLRainbows() = default;
+
+OpenGLRainbows::~OpenGLRainbows() {
+    std::free(batch_);
+    if (window != nullptr) plat::window_destroy(window);  // and its context
+}
+
+// ---------------------------------------------------------------- state
+
+void OpenGLRainbows::set_clear_colour(std::int32_t colour) {
+    flush();
+    if (colour == -1) {
+        clear_every_frame = false;
+        return;
+    }
+    clear_every_frame = true;
+    glClearColor(red(colour) / 255.0f, green(colour) / 255.0f, blue(colour) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void OpenGLRainbows::set_alpha_mode(float a) {
+    flush();
+    glEnable(GL_BLEND);
+    if (a == 0) {
+        glDisable(GL_BLEND);
+        glEnable(GL_ALPHA_TEST);
+        global_alpha = 1.0f;
+    } else {
+        glDisable(GL_ALPHA_TEST);
+        glBlendFunc(GL_SRC_ALPHA, a > 0 ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+        global_alpha = std::min(std::fabs(a), 1.0f);
+    }
+    set_white(global_alpha);
+}
+
+void OpenGLRainbows::set_smoothing(std::int32_t flag) { smoothing = flag != 0; }
+
+void OpenGLRainbows::set_colour_key(std::int32_t colour) {
+    colour_key = colour;
+    font_colour_key = colour;
+}
+
+void OpenGLRainbows::set_orientation(std::int32_t o) {
+    flush();
+    orientation = std::clamp(o, 0, 3);
+    set_viewport(0, 0, 0, 0);
+}
+
+void OpenGLRainbows::map_point(std::int32_t x, std::int32_t y, std::int32_t* px, std::int32_t* py) const {
+    switch (orientation) {
+        case 1: *px = width - 1 - y; *py = x; break;
+        case 2: *px = width - 1 - x; *py = height - 1 - y; break;
+        case 3: *px = y; *py = height - 1 - x; break;
+        default: *px = x; *py = y; break;
+    }
+}
+
+void OpenGLRainbows::unmap_point(std::int32_t px, std::int32_t py, std::int32_t* x, std::int32_t* y) const {
+    switch (orientation) {
+        case 1: *x = py; *y = width - 1 - px; break;
+        case 2: *x = width - 1 - px; *y = height - 1 - py; break;
+        case 3: *x = height - 1 - py; *y = px; break;
+        default: *x = px; *y = py; break;
+    }
+}
+
+void OpenGLRainbows::map_vector(double dx, double dy, double* px, double* py) const {
+    switch (orientation) {
+        case 1: *px = -dy; *py = dx; break;
+        case 2: *px = -dx; *py = -dy; break;
+        case 3: *px = dy; *py = -dx; break;
+        default: *px = dx; *py = dy; break;
+    }
+}
+
+void OpenGLRainbows::get_screen_size(std::int32_t* w, std::int32_t* h) const {
+    bool turned = orientation == 1 || orientation == 3;
+    *w = turned ? height : width;
+    *h = turned ? width : height;
+}
+
+void OpenGLRainbows::get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t* w, std::int32_t* h) const {
+    *x = viewport_[0];
+    *y = viewport_[1];
+    *w = viewport_[2];
+    *h = viewport_[3];
+}
+
+void OpenGLRainbows::set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    flush();
+    if (w <= 0 || h <= 0) {
+        x = 0;
+        y = 0;
+        get_screen_size(&w, &h);
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // Orientation o turns the picture by o x 90 degrees on the screen.
+    glRotatef(-90.0f * static_cast<float>(orientation), 0.0f, 0.0f, 1.0f);
+    std::int32_t px = 0, py = 0;
+    map_point(x, y, &px, &py);
+    double dw = 0, dh = 0;
+    map_vector(w, h, &dw, &dh);
+    auto pw = static_cast<std::int32_t>(dw), ph = static_cast<std::int32_t>(dh);
+    if (pw < 0) {
+        px += pw + 1;
+        pw = -pw;
+    }
+    if (ph < 0) {
+        py += ph + 1;
+        ph = -ph;
+    }
+    glViewport(px, height - ph - py, pw, ph);
+    glOrtho(0, w, h, 0, -1, 1);
+    viewport_[0] = x;
+    viewport_[1] = y;
+    viewport_[2] = w;
+    viewport_[3] = h;
+    reset_2d_state();
+}
+
+void OpenGLRainbows::reset_2d_state() {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLenum off[] = {GL_DEPTH_TEST, GL_CULL_FACE, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH,
+                          GL_POLYGON_SMOOTH, GL_STENCIL_TEST, GL_NORMALIZE, GL_LIGHTING,
+                          GL_COLOR_MATERIAL, GL_DITHER, GL_POLYGON_OFFSET_POINT, GL_AUTO_NORMAL,
+                          GL_TEXTURE_2D, GL_BLEND};
+    for (GLenum cap : off) glDisable(cap);
+    glFrontFace(GL_CCW);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.05f);
+    glShadeModel(GL_FLAT);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
+    smoothing = true;
+    global_alpha = 1.0f;
+    set_white(1.0f);
+}
+
+void OpenGLRainbows::reset_frame_state() {
+    flush();
+    glEnable(GL_BLEND);
+    glDisable(GL_BLEND);
+    glEnable(GL_ALPHA_TEST);
+    global_alpha = 1.0f;
+    set_white(1.0f);
+    set_viewport(0, 0, 0, 0);
+}
+
+void OpenGLRainbows::prepare_next_frame() {
+    flush();
+    GLbitfield mask = 0;
+    if (clear_every_frame) mask |= GL_COLOR_BUFFER_BIT;
+    if (depth_clear_pending) {
+        mask |= GL_DEPTH_BUFFER_BIT;
+        // Depth alone is cleared once; with colour it is cleared every frame.
+        if (!clear_every_frame) depth_clear_pending = false;
+    }
+    if (mask != 0) glClear(mask);
+}
+
+// ---------------------------------------------------------------- primitives
+
+std::uint8_t OpenGLRainbows::primitive_alpha(std::int32_t colour) const {
+    if (same_colour(colour, colour_key)) return 0;
+    return static_cast<std::uint8_t>(static_cast<int>(global_alpha * 255.0f));
+}
+
+void OpenGLRainbows::begin_pixel_exact(std::int32_t colour) {
+    glDisable(GL_ALPHA_TEST);
+    glColor4ub(red(colour), green(colour), blue(colour), primitive_alpha(colour));
+    glDisable(GL_TEXTURE_2D);
+    if (ext.glActiveTextureARB != nullptr) {
+        ext.glActiveTextureARB(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+        ext.glActiveTextureARB(GL_TEXTURE0_ARB);
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glTranslatef(0.375f, 0.375f, 0.0f);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void OpenGLRainbows::end_pixel_exact() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    set_white(global_alpha);
+    glEnable(GL_ALPHA_TEST);
+}
+
+void OpenGLRainbows::draw_point(std::int32_t x, std::int32_t y, std::int32_t colour) {
+    flush();
+    begin_pixel_exact(colour);
+    glBegin(GL_POINTS);
+    glVertex2i(x, y);
+    glEnd();
+    end_pixel_exact();
+}
+
+void OpenGLRainbows::draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                               std::int32_t colour) {
+    if (orientation != 0) {
+        // Turned pictures take the plain path: one line, then its end point.
+        flush();
+        begin_pixel_exact(colour);
+        glBegin(GL_LINES);
+        glVertex2i(x1, y1);
+        glVertex2i(x2, y2);
+        glEnd();
+        glBegin(GL_POINTS);
+        glVertex2i(x2, y2);
+        glEnd();
+        end_pixel_exact();
+        return;
+    }
+    // The segment and its end pixel go into one line list, in drawing
+    // order. The end pixel is a one-pixel segment from (x2, y2) to
+    // (x2 + 1, y2): with the 0.375 offset it starts inside pixel x2 and ends
+    // inside pixel x2 + 1, so it lights x2 alone, exactly as a point does.
+    LineVertex v{0, 0, {red(colour), green(colour), blue(colour), primitive_alpha(colour)}};
+    auto add = [&](std::int32_t x, std::int32_t y) {
+        v.x = static_cast<float>(x);
+        v.y = static_cast<float>(y);
+        pending_lines_.push_back(v);
+    };
+    add(x1, y1);
+    add(x2, y2);
+    add(x2, y2);
+    add(x2 + 1, y2);
+}
+
+void OpenGLRainbows::flush() {
+    if (pending_lines_.empty()) return;
+    begin_pixel_exact(0xffffff);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(LineVertex), &pending_lines_[0].x);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(LineVertex), pending_lines_[0].rgba);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(pending_lines_.size()));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    pending_lines_.clear();
+    end_pixel_exact();
+}
+
+void OpenGLRainbows::fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+                               std::int32_t colour) {
+    flush();
+    if (w < 0) {
+        x = x + w + 1;
+        w = -w;
+    }
+    if (h < 0) {
+        y = y + h + 1;
+        h = -h;
+    }
+    if (w == 0 || h == 0) return;
+    begin_pixel_exact(colour);
+    const float quad[4][4] = {{float(x), float(y + h), 0, 0},
+                              {float(x + w), float(y + h), 0, 0},
+                              {float(x + w), float(y), 0, 0},
+                              {float(x), float(y), 0, 0}};
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 16, quad);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    end_pixel_exact();
+}
+
+std::int32_t OpenGLRainbows::read_pixel(std::int32_t x, std::int32_t y) {
+    flush();
+    std::uint8_t rgba[4] = {0, 0, 0, 0};
+    std::int32_t px = 0, py = 0;
+    map_point(x, y, &px, &py);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(px, height - 1 - py, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return rgba[0] | (rgba[1] << 8) | (rgba[2] << 16);
+}
+
+// ---------------------------------------------------------------- batch
+
+void OpenGLRainbows::grow_batch(std::int32_t needed) {
+    if (needed < batch_capacity_) return;
+    std::int32_t capacity = needed <= 512 ? 512 : 128 * (needed / 128 + 1);
+    auto* store = static_cast<BatchVertex*>(std::malloc(sizeof(BatchVertex) * static_cast<std::size_t>(capacity)));
+    if (store == nullptr) throw std::bad_alloc();
+    if (batch_count_ > 0) std::memcpy(store, batch_, sizeof(BatchVertex) * static_cast<std::size_t>(batch_count_));
+    std::free(batch_);
+    batch_ = store;
+    batch_capacity_ = capacity;
+}
+
+void OpenGLRainbows::poly_begin(std::int32_t sprite, std::int32_t mode) {
+    flush();
+    // Textured batches bind the sprite's texture; until a sprite table
+    // exists every batch is drawn untextured.
+    glDisable(GL_TEXTURE_2D);
+    batch_sprite_ = -1;
+    (void)sprite;
+    grow_batch(2);
+    batch_count_ = 0;
+    batch_colours_ = false;
+    batch_join_pending_ = false;
+    batch_mode_ = mode;
+}
+
+void OpenGLRainbows::poly_vertex(float x, float y, float tx, float ty, std::int32_t colour) {
+    grow_batch(batch_count_ + (batch_join_pending_ ? 2 : 1));
+    BatchVertex v{};
+    v.x = x;
+    v.y = y;
+    if (batch_sprite_ >= 0) {
+        v.s = tx * batch_inv_width_;
+        v.t = (batch_image_height_ - ty) * batch_inv_height_;
+    }
+    if ((colour & 0xffffff) == 0xffffff) {
+        v.rgba[0] = v.rgba[1] = v.rgba[2] = 255;
+    } else {
+        batch_colours_ = true;
+        v.rgba[0] = red(colour);
+        v.rgba[1] = green(colour);
+        v.rgba[2] = blue(colour);
+    }
+    if (same_colour(colour, colour_key)) v.rgba[3] = 0;
+    else if (global_alpha == 1.0f) v.rgba[3] = 255;
+    else v.rgba[3] = static_cast<std::uint8_t>(static_cast<int>(global_alpha * 255.0f));
+    batch_[batch_count_++] = v;
+    if (batch_join_pending_) {
+        batch_[batch_count_++] = v;
+        batch_join_pending_ = false;
+    }
+}
+
+void OpenGLRainbows::poly_new_strip() {
+    if (batch_count_ == 0 || batch_join_pending_) return;
+    grow_batch(batch_count_ + 1);
+    batch_[batch_count_] = batch_[batch_count_ - 1];
+    ++batch_count_;
+    batch_join_pending_ = true;
+}
+
+void OpenGLRainbows::poly_end() {
+    flush();
+    if (batch_ == nullptr) return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].x);
+    if (batch_sprite_ >= 0) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].s);
+    }
+    bool colours = batch_colours_ || global_alpha != 1.0f;
+    if (colours) {
+        batch_colours_ = true;
+        glEnable(GL_DITHER);
+        glShadeModel(GL_SMOOTH);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(BatchVertex), batch_[0].rgba);
+    }
+    if (batch_sprite_ >= 0) {
+        GLint filter = smoothing ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    }
+    const GLenum modes[] = {GL_TRIANGLE_FAN, GL_TRIANGLES, GL_TRIANGLE_STRIP};
+    if (batch_mode_ >= 0 && batch_mode_ <= 2) glDrawArrays(modes[batch_mode_], 0, batch_count_);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (colours) {
+        set_white(global_alpha);
+        glDisableClientState(GL_COLOR_ARRAY);
+        glShadeModel(GL_FLAT);
+        glDisable(GL_DITHER);
+    }
+}
+
+// ---------------------------------------------------------------- forwarding
+
+namespace {
+OpenGLRainbows* renderer() { return app_state.renderer; }
+}  // namespace
+
+void draw_point(std::int32_t x, std::int32_t y, std::int32_t colour) {
+    if (auto* r = renderer()) r->draw_point(x, y, colour);
+}
+void draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t colour) {
+    if (auto* r = renderer()) r->draw_line(x1, y1, x2, y2, colour);
+}
+void fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t colour) {
+    if (auto* r = renderer()) r->fill_rect(x, y, w, h, colour);
+}
+std::int32_t read_pixel(std::int32_t x, std::int32_t y) {
+    auto* r = renderer();
+    return r != nullptr ? r->read_pixel(x, y) : 0;
+}
+void set_clear_colour(std::int32_t colour) {
+    if (auto* r = renderer()) r->set_clear_colour(colour);
+}
+void set_alpha_mode(double mode) {
+    if (auto* r = renderer()) r->set_alpha_mode(static_cast<float>(mode));
+}
+void set_smoothing(std::int32_t flag) {
+    if (auto* r = renderer()) r->set_smoothing(flag);
+}
+void set_colour_key(std::int32_t colour) {
+    if (auto* r = renderer()) r->set_colour_key(colour);
+}
+void set_orientation(std::int32_t orientation) {
+    if (auto* r = renderer()) r->set_orientation(orientation);
+}
+std::int32_t get_orientation() {
+    auto* r = renderer();
+    return r != nullptr ? r->orientation : 0;
+}
+void set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    if (auto* r = renderer()) r->set_viewport(x, y, w, h);
+}
+void get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t* w, std::int32_t* h) {
+    *x = *y = *w = *h = 0;
+    if (auto* r = renderer()) r->get_viewport(x, y, w, h);
+}
+void get_screen_size(std::int32_t* w, std::int32_t* h) {
+    *w = *h = 0;
+    if (auto* r = renderer()) r->get_screen_size(w, h);
+}
+bool bgra_supported() {
+    auto* r = renderer();
+    return r != nullptr && r->bgra_supported;
+}
+void poly_begin(std::int32_t sprite, std::int32_t mode) {
+    if (auto* r = renderer()) r->poly_begin(sprite, mode);
+}
+void poly_vertex(double x, double y, double tx, double ty, std::int32_t colour) {
+    if (auto* r = renderer())
+        r->poly_vertex(static_cast<float>(x), static_cast<float>(y), static_cast<float>(tx),
+                       static_cast<float>(ty), colour);
+}
+void poly_new_strip() {
+    if (auto* r = renderer()) r->poly_new_strip();
+}
+void poly_end() {
+    if (auto* r = renderer()) r->poly_end();
+}
+
+}  // namespace crv
