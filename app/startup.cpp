@@ -2,7 +2,6 @@
 
 #include "app/app_state.hpp"
 #include "app/clock.hpp"
-#include "app/game_module.hpp"
 #include "app/gl_window.hpp"
 #include "app/log.hpp"
 #include "app/present.hpp"
@@ -91,23 +90,6 @@ int runtime_startup(int show_command, const char* caption) {
     plat::cursor_show(app_state.mouse_exclusive == 0);
     log_write("Init Finalized\n");
     return 0;
-}
-
-void win_main(int show_command) {
-    app_state.command_line = plat::command_line().c_str();
-    load_project_settings();
-    runtime_startup(show_command, app_state.caption.text());
-    if (app_state.renderer == nullptr || app_state.renderer->window == nullptr) {
-        // Without a window the game cannot run: say why and end normally.
-        std::fprintf(stderr, "The game window could not be created (is a display available?)\n");
-        end_program();
-    }
-    app_state.error_code = 0;
-    app_state.current_line = 0;
-    app_state.error_line = 0;
-    game_main();
-    end_program();
-    std::exit(0);
 }
 
 }  // namespace crv
