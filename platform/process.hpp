@@ -10,4 +10,8 @@ namespace crv::plat {
 // started.
 bool start_process(const char* command_line, bool wait, int* exit_code);
 
+// Hands a document, folder or address to the desktop's opener (xdg-open),
+// without waiting for it. False when the opener could not be started.
+bool open_with_default_application(const char* target);
+
 }  // namespace crv::plat

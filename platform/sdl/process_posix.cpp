@@ -1,5 +1,6 @@
 #include "platform/process.hpp"
 
+#include <cerrno>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -52,6 +53,19 @@ bool start_process(const char* command_line, bool wait, int* exit_code) {
         }
         if (exit_code != nullptr)
             *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return true;
+}
+
+bool open_with_default_application(const char* target) {
+    if (target == nullptr || *target == 0) return false;
+    // A short-lived shell puts the opener in the background and exits, so
+    // that no child of ours is left to reap.
+    const char* argv[] = {"/bin/sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", target, nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return true;
 }
