@@ -1,0 +1,115 @@
+// The lobby message network: one process hosts a lobby, others join it over
+// TCP. Every participant registers named players; the host assigns their ids
+// (101, 102, ...) and relays text messages to one player or to all.
+//
+// Wire frames (little-endian): command (1 byte), body length (2, at most
+// 1024), receiver id (2; 0 the host, 0xFFFF everyone), sender id (2), body.
+//
+// A NetLobby owns a background thread that does all its socket traffic
+// while the lobby runs; the game thread only touches the lobby's lists and
+// queues under its recursive lock and waits for answers by polling (every
+// 20 ms; requests give up after about 5 seconds). The host never waits on a
+// peer: every connection has a bounded outgoing queue, and a connection that
+// sends a malformed frame, a command the host does not take, a sender id
+// that is not one of its own players, a frame it never finishes, or no
+// player at all in time is closed and its players are recorded as left; so
+// is one that stops reading while frames pile up for it.
+//
+// NetworkState is the run-time's network object: created at start-up,
+// stopped and destroyed at program end; the net_* functions use its lobby.
+// Failures give false, 0, an empty text or "NO_DATA"; nothing throws except
+// std::bad_alloc.
+#pragma once
+
+#include "core/dyn_string.hpp"
+
+#include <cstddef>
+#include <memory>
+
+namespace crv {
+
+inline constexpr int k_lobby_default_port = 27910;
+inline constexpr int k_lobby_max_body = 1024;
+
+// What a peer may cost the host before it is disconnected.
+struct LobbyLimits {
+    int handshake_ms = 10000;           // a connection registers a player within this
+    int frame_ms = 10000;               // a frame, once begun, arrives whole within this
+    std::size_t max_queued_bytes = 1 << 20;  // unsent bytes per connection
+    int max_players_per_connection = 256;
+    int max_connections = 128;
+    std::size_t max_messages_per_player = 4096;  // oldest dropped beyond this
+    std::size_t max_left_players = 4096;         // oldest dropped beyond this
+};
+
+class NetLobby {
+public:
+    NetLobby();
+    ~NetLobby();
+    NetLobby(const NetLobby&) = delete;
+    NetLobby& operator=(const NetLobby&) = delete;
+
+    // Takes effect with the next host or join.
+    void set_limits(const LobbyLimits& limits);
+
+    // Both stop a running lobby first. A port below 1 means 27910.
+    bool host(int port);
+    // True when the host answered the hello.
+    bool join(const DynString& host_name, int port);
+    // Stops the lobby: waits in steps of 50 ms until the thread has ended.
+    void leave();
+    bool is_running();
+
+    // Registers a local player and waits for its id; 0 when the lobby stops
+    // first or the host refuses the player.
+    int add_player(const DynString& name);
+    // Removes one of this process's players (ids 1..65279).
+    void remove_player(int id);
+    // A message from a local player to one player, or to every visible
+    // player but the sender when to is 0. False when the lobby does not
+    // run, from is not a registered local player, to is out of range or the
+    // text is longer than 1024 bytes.
+    bool send(int from, int to, const DynString& text);
+    // The oldest message for a local player, or an empty text.
+    DynString receive(int id);
+    int last_sender();
+
+    int player_count();
+    int player_id(int index);
+    DynString player_name(int id);
+    // Hosting: a player who left since the last call, else 0.
+    int next_left_player();
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+class NetworkState {
+public:
+    NetLobby lobby;
+};
+
+// Start-up: creates app_state.network (the lobby and its lock).
+void network_startup();
+// Program end: stops the lobby (waiting for its thread), closes every socket
+// of the layer and destroys app_state.network.
+void network_shutdown();
+
+// The game's operations on the run-time's lobby (app_state.network).
+bool net_host(int port);
+bool net_join(const DynString& host_name, int port);
+void net_leave();
+bool net_is_running();
+int net_add_player(const DynString& name);
+void net_remove_player(int id);
+bool net_send(int from, int to, const DynString& text);
+DynString net_receive(int id);
+int net_last_sender();
+int net_player_count();
+int net_player_id(int index);
+DynString net_player_name(int id);
+int net_next_left_player();
+
+}  // namespace crv
