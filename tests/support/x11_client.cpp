@@ -1,0 +1,176 @@
+#include "tests/support/x11_client.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace crv::test {
+
+namespace {
+
+Display* display() {
+    static Display* d = XOpenDisplay(nullptr);
+    return d;
+}
+
+std::string name_of(Display* d, Window w) {
+    Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom net_name = XInternAtom(d, "_NET_WM_NAME", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string result;
+    if (XGetWindowProperty(d, w, net_name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+            Success &&
+        data != nullptr) {
+        result.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return result;
+    }
+    char* name = nullptr;
+    if (XFetchName(d, w, &name) != 0 && name != nullptr) {
+        result = name;
+        XFree(name);
+    }
+    return result;
+}
+
+Window search(Display* d, Window w, const std::string& name) {
+    if (name_of(d, w) == name) return w;
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (XQueryTree(d, w, &root, &parent, &children, &n) == 0) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && found == 0; ++i) found = search(d, children[i], name);
+    if (children != nullptr) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+std::uint64_t find_window(const std::string& name, int timeout_ms) {
+    Display* d = display();
+    if (d == nullptr) return 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        XSync(d, False);
+        Window w = search(d, DefaultRootWindow(d), name);
+        if (w != 0) return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
+
+std::string window_title(std::uint64_t window) {
+    Display* d = display();
+    XSync(d, False);
+    return name_of(d, static_cast<Window>(window));
+}
+
+void send_close_request(std::uint64_t window) {
+    Display* d = display();
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = static_cast<Window>(window);
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, static_cast<Window>(window), False, NoEventMask, &e);
+    XFlush(d);
+}
+
+void focus_window(std::uint64_t window) {
+    Display* d = display();
+    XSetInputFocus(d, static_cast<Window>(window), RevertToParent, CurrentTime);
+    XFlush(d);
+}
+
+FocusThief::FocusThief() {
+    Display* d = display();
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 700, 10, 40, 40, 0, 0, 0);
+    XMapWindow(d, w);
+    XSync(d, False);
+    window_ = w;
+}
+
+FocusThief::~FocusThief() {
+    Display* d = display();
+    XDestroyWindow(d, static_cast<Window>(window_));
+    XSync(d, False);
+}
+
+void FocusThief::take_focus() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // mapped before focused
+    focus_window(window_);
+}
+
+int shell(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void press_keys(std::uint64_t window, const std::string& keys) {
+    std::string id = std::to_string(window);
+    shell("xdotool keydown --window " + id + " " + keys + " 2>/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    shell("xdotool keyup --window " + id + " " + keys + " 2>/dev/null");
+}
+
+RunningChild::RunningChild(const std::string& program, const std::string& output_file,
+                           const std::initializer_list<std::pair<std::string, std::string>>& env) {
+    std::vector<std::pair<std::string, std::string>> vars(env);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        int fd = ::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        for (const auto& [name, value] : vars) ::setenv(name.c_str(), value.c_str(), 1);
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+}
+
+RunningChild::~RunningChild() {
+    if (running()) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool RunningChild::running() {
+    if (pid_ <= 0 || status_ != -1) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+        return false;
+    }
+    return true;
+}
+
+int RunningChild::wait(int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            status_ = -2;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status_ == 1000 ? -1 : status_;
+}
+
+}  // namespace crv::test

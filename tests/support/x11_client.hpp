@@ -1,0 +1,50 @@
+// Test support: looking at and poking windows of other processes on the X
+// server named by DISPLAY, as a user or a window manager would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace crv::test {
+
+// The first top-level window whose title is exactly name; 0 after the time
+// limit.
+std::uint64_t find_window(const std::string& name, int timeout_ms);
+std::string window_title(std::uint64_t window);
+// The close request a window manager sends (WM_DELETE_WINDOW).
+void send_close_request(std::uint64_t window);
+void focus_window(std::uint64_t window);
+// A small window of our own that takes the keyboard focus; destroyed by
+// the destructor.
+class FocusThief {
+public:
+    FocusThief();
+    ~FocusThief();
+    void take_focus();
+
+private:
+    std::uint64_t window_ = 0;
+};
+// Holds keys down for a moment with xdotool (combination as xdotool
+// spells it, e.g. "Escape" or "alt+F4").
+void press_keys(std::uint64_t window, const std::string& keys);
+// Runs a shell command; its exit status.
+int shell(const std::string& command);
+
+// A program running in the background with extra environment variables;
+// its standard output and error go to a file.
+class RunningChild {
+public:
+    RunningChild(const std::string& program, const std::string& output_file,
+                 const std::initializer_list<std::pair<std::string, std::string>>& env);
+    ~RunningChild();
+    // Exit code, or -1 when it did not exit in time (it is then killed).
+    int wait(int timeout_ms);
+    bool running();
+
+private:
+    int pid_ = -1;
+    int status_ = -1;
+};
+
+}  // namespace crv::test
