@@ -1,0 +1,84 @@
+#include "path/node_storage.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace crv {
+
+bool NodeFactory::reserve(std::int32_t count) {
+    if (count <= 0) return false;
+    nodes_.reset();
+    count_ = 0;
+    next_free_ = 0;
+    nodes_ = std::make_unique_for_overwrite<Node[]>(static_cast<std::size_t>(count));
+    count_ = count;
+    return true;
+}
+
+NodeHashTable::NodeHashTable() : buckets_(new Node*[1]()) {}
+
+void NodeHashTable::set_bits(int n) {
+    n = std::clamp(n, 0, k_max_bits) & ~1;
+    // Allocated before the old array goes, so that running out of memory
+    // leaves the table as it was.
+    std::unique_ptr<Node*[]> fresh(new Node*[std::size_t{1} << n]());
+    buckets_ = std::move(fresh);
+    bits_ = n;
+}
+
+bool NodeHashTable::insert(Node* node) noexcept {
+    if (node == nullptr) return false;
+    for (Node* n = buckets_[bucket_of(node->x, node->y)]; n != nullptr; n = n->bucket_next)
+        if (n == node) return false;
+    insert_new(node);
+    return true;
+}
+
+void NodeHashTable::insert_new(Node* node) noexcept {
+    Node*& head = buckets_[bucket_of(node->x, node->y)];
+    node->bucket_next = head;
+    head = node;
+}
+
+NodeHashTable::Cursor NodeHashTable::find(std::int32_t x, std::int32_t y) noexcept {
+    Cursor cursor;
+    cursor.table = this;
+    cursor.bucket = bucket_of(x, y);
+    for (Node** link = &buckets_[cursor.bucket]; *link != nullptr; link = &(*link)->bucket_next) {
+        if ((*link)->x == x && (*link)->y == y) {
+            cursor.link = link;
+            cursor.node = *link;
+            break;
+        }
+    }
+    return cursor;
+}
+
+bool NodeHashTable::erase_found(Cursor& cursor) noexcept {
+    if (cursor.table != this || cursor.link == nullptr || cursor.node == nullptr ||
+        *cursor.link != cursor.node)
+        return false;
+    *cursor.link = cursor.node->bucket_next;
+    cursor.node->bucket_next = nullptr;
+    cursor.link = nullptr;
+    cursor.node = nullptr;
+    return true;
+}
+
+void NodeHashTable::clear(NodeFactory& pool) noexcept {
+    const std::uint32_t n = bucket_count();
+    for (std::uint32_t b = 0; b < n; ++b) {
+        for (Node* node = buckets_[b]; node != nullptr; node = node->bucket_next) pool.put_back();
+        buckets_[b] = nullptr;
+    }
+}
+
+std::int64_t NodeHashTable::node_count() const noexcept {
+    std::int64_t count = 0;
+    const std::uint32_t n = bucket_count();
+    for (std::uint32_t b = 0; b < n; ++b)
+        for (Node* node = buckets_[b]; node != nullptr; node = node->bucket_next) ++count;
+    return count;
+}
+
+}  // namespace crv
