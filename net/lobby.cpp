@@ -346,11 +346,16 @@ void NetLobby::State::flush(Connection& c, bool& busy) {
 void NetLobby::State::queue_to(Connection& c, std::uint8_t command, std::uint16_t receiver, std::uint16_t sender,
                                const std::string& body) {
     if (c.closing) return;
-    // A peer that does not read its frames must not make the host hold an
-    // unbounded amount for it: it is dropped instead.
-    if (c.backlog() + k_header_size + body.size() > limits.max_queued_bytes) {
-        c.closing = true;
-        return;
+    std::size_t size = k_header_size + body.size();
+    if (c.backlog() + size > limits.max_queued_bytes) {
+        bool busy = false;
+        flush(c, busy);
+        // A peer that does not read its frames must not make the host hold
+        // an unbounded amount for it: it is dropped instead.
+        if (c.closing || c.backlog() + size > limits.max_queued_bytes) {
+            c.closing = true;
+            return;
+        }
     }
     append_frame(c.out, command, receiver, sender, body.data(), body.size());
 }

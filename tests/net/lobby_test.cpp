@@ -1,0 +1,381 @@
+#include "net/lobby.hpp"
+
+#include "app/app_state.hpp"
+#include "net/socket.hpp"
+#include "net_test_util.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace crv {
+namespace {
+
+using test::wait_until;
+
+// Polls a local player's queue until a message arrives.
+std::string receive_one(NetLobby& lobby, int id, int timeout_ms = 5000) {
+    std::string text;
+    wait_until([&] {
+        text = test::as_bytes(lobby.receive(id));
+        return !text.empty();
+    }, timeout_ms);
+    return text;
+}
+
+std::set<int> left_players(NetLobby& host, std::size_t expected) {
+    std::set<int> ids;
+    wait_until([&] {
+        while (int id = host.next_left_player()) ids.insert(id);
+        return ids.size() >= expected;
+    });
+    return ids;
+}
+
+// A peer that speaks the wire format directly, well or badly.
+class RawClient {
+public:
+    explicit RawClient(int port) {
+        sock_init();
+        socket_ = sock_connect("127.0.0.1", port, 2000);
+    }
+    ~RawClient() {
+        if (socket_ >= 0) sock_close(socket_);
+        sock_shutdown();
+    }
+    bool connected() const { return socket_ >= 0; }
+
+    void send_raw(const std::string& bytes) { sock_send(socket_, test::bytes_text(bytes)); }
+
+    static std::string frame(int command, int receiver, int sender, const std::string& body, int length = -1) {
+        if (length < 0) length = static_cast<int>(body.size());
+        std::string f;
+        f += static_cast<char>(command);
+        for (int v : {length, receiver, sender}) {
+            f += static_cast<char>(v & 0xFF);
+            f += static_cast<char>((v >> 8) & 0xFF);
+        }
+        return f + body;
+    }
+
+    // Registers a player and returns the id the host gave it.
+    int announce(const std::string& name) {
+        std::string body(136, '\0');
+        body.replace(8, name.size(), name);
+        send_raw(frame(1, 0, 0, body));
+        std::string header(7, '\0');
+        bool got = wait_until([&] { return sock_receive_full(socket_, header.data(), 7) == 7; });
+        if (!got || header[0] != 2) return 0;
+        return static_cast<unsigned char>(header[3]) | (static_cast<unsigned char>(header[4]) << 8);
+    }
+
+    // Whether the host closes the connection in time (unread data is
+    // skipped on the way).
+    bool closed_by_host(int timeout_ms = 5000) {
+        return wait_until([&] {
+            char block[4096];
+            int n;
+            while ((n = sock_receive_bytes(socket_, block, sizeof block)) > 0) {
+            }
+            return n == k_sock_closed || n == k_sock_error;
+        }, timeout_ms);
+    }
+
+    // Closes with unread data waiting, which resets the connection.
+    void reset() {
+        sock_close(socket_);
+        socket_ = -1;
+    }
+    int socket() const { return socket_; }
+
+private:
+    int socket_ = -1;
+};
+
+LobbyLimits short_limits() {
+    LobbyLimits limits;
+    limits.handshake_ms = 300;
+    limits.frame_ms = 300;
+    limits.max_queued_bytes = 64 * 1024;
+    limits.max_messages_per_player = 1000000;
+    return limits;
+}
+
+// A host with one player ("alice") and a joined lobby with one ("bob").
+class LobbyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port_ = test::free_tcp_port();
+        host_.set_limits(short_limits());
+        ASSERT_TRUE(host_.host(port_));
+        alice_ = host_.add_player("alice");
+        ASSERT_TRUE(client_.join("127.0.0.1", port_));
+        bob_ = client_.add_player("bob");
+    }
+
+    int port_ = 0;
+    NetLobby host_;
+    NetLobby client_;
+    int alice_ = 0;
+    int bob_ = 0;
+};
+
+TEST_F(LobbyTest, IdsMessagesAndQueries) {
+    // The joined lobby's query player took 102.
+    EXPECT_EQ(alice_, 101);
+    EXPECT_EQ(bob_, 103);
+    NetLobby second;
+    ASSERT_TRUE(second.join("127.0.0.1", port_));
+    int carol = second.add_player("carol");
+    EXPECT_EQ(carol, 105);
+
+    ASSERT_TRUE(client_.send(bob_, carol, "to carol"));
+    EXPECT_EQ(receive_one(second, carol), "to carol");
+    EXPECT_EQ(second.last_sender(), bob_);
+
+    // To everyone: every other visible player, never back to the sender.
+    ASSERT_TRUE(host_.send(alice_, 0, std::string("all\0x", 5).c_str()));
+    EXPECT_EQ(receive_one(client_, bob_), "all");
+    EXPECT_EQ(receive_one(second, carol), "all");
+    EXPECT_EQ(client_.last_sender(), alice_);
+    std::string bytes("a\0b", 3);
+    ASSERT_TRUE(second.send(carol, 0, test::bytes_text(bytes)));
+    EXPECT_EQ(receive_one(host_, alice_), bytes);
+    EXPECT_EQ(receive_one(client_, bob_), bytes);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(host_.receive(alice_).empty()) << "the host's own broadcast came back";
+    EXPECT_TRUE(second.receive(carol).empty()) << "carol's broadcast came back";
+
+    // Queries see the visible players only; query players are hidden.
+    EXPECT_EQ(second.player_count(), 3);
+    std::vector<int> ids;
+    for (int i = 0; i < 4; ++i) ids.push_back(host_.player_id(i));
+    EXPECT_EQ(ids, (std::vector<int>{101, 103, 105, 0}));
+    EXPECT_EQ(std::string(client_.player_name(carol).text()), "carol");
+    EXPECT_EQ(std::string(client_.player_name(4321).text()), "NO_DATA");
+    EXPECT_EQ(std::string(host_.player_name(alice_).text()), "alice");
+}
+
+TEST_F(LobbyTest, SendRefusesWhatTheHostWouldNotTake) {
+    EXPECT_FALSE(client_.send(alice_, bob_, "not my player"));
+    EXPECT_FALSE(client_.send(bob_, 70000, "no such id"));
+    EXPECT_FALSE(client_.send(bob_, alice_, DynString(std::string(1025, 'x').c_str())));
+    EXPECT_TRUE(client_.send(bob_, alice_, DynString(std::string(1024, 'x').c_str())));
+    EXPECT_EQ(receive_one(host_, alice_).size(), 1024u);
+    EXPECT_TRUE(client_.receive(999).empty());
+}
+
+TEST_F(LobbyTest, PlayersLeaving) {
+    // Ids outside 1..65279 and ids of other processes' players send nothing.
+    client_.remove_player(0);
+    client_.remove_player(65280);
+    client_.remove_player(alice_);
+    client_.remove_player(bob_);
+    EXPECT_EQ(left_players(host_, 1), std::set<int>{bob_});
+    EXPECT_TRUE(client_.is_running());
+    EXPECT_EQ(std::string(host_.player_name(bob_).text()), "NO_DATA");
+
+    NetLobby other;
+    ASSERT_TRUE(other.join("127.0.0.1", port_));
+    int dave = other.add_player("dave");
+    other.leave();
+    EXPECT_FALSE(other.is_running());
+    EXPECT_EQ(left_players(host_, 2), (std::set<int>{dave - 1, dave}));
+    EXPECT_EQ(host_.next_left_player(), 0);
+    EXPECT_EQ(client_.next_left_player(), 0) << "only the host keeps the list";
+
+    // The host going away ends the joined lobby.
+    host_.leave();
+    EXPECT_TRUE(wait_until([&] { return !client_.is_running(); }));
+    EXPECT_FALSE(client_.send(bob_, alice_, "gone"));
+    EXPECT_EQ(client_.add_player("late"), 0);
+}
+
+TEST(LobbyStart, JoinFailsWhereNoHostListens) {
+    NetLobby lobby;
+    EXPECT_FALSE(lobby.join("127.0.0.1", test::free_tcp_port()));
+    EXPECT_FALSE(lobby.is_running());
+    EXPECT_EQ(lobby.add_player("nobody"), 0);
+    EXPECT_EQ(std::string(lobby.player_name(101).text()), "NO_DATA");
+    EXPECT_EQ(lobby.player_count(), 0);
+
+    // A second host on a port in use fails; the first goes on.
+    int port = test::free_tcp_port();
+    NetLobby first, second;
+    ASSERT_TRUE(first.host(port));
+    EXPECT_FALSE(second.host(port));
+    EXPECT_EQ(first.add_player("still here"), 101);
+}
+
+TEST(LobbyStart, JoiningThreadsGetDistinctIdsAndTheHostsBroadcast) {
+    int port = test::free_tcp_port();
+    NetLobby host;
+    ASSERT_TRUE(host.host(port));
+    int host_player = host.add_player("host");
+    ASSERT_EQ(host_player, 101);
+
+    constexpr int k_threads = 4;
+    std::atomic<int> joined{0};
+    std::atomic<bool> broadcast_sent{false};
+    std::vector<int> ids(k_threads);
+    std::vector<std::string> heard(k_threads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < k_threads; ++t) {
+        threads.emplace_back([&, t] {
+            NetLobby lobby;
+            if (!lobby.join("127.0.0.1", port)) return;
+            ids[t] = lobby.add_player(DynString(("player" + std::to_string(t)).c_str()));
+            lobby.send(ids[t], host_player, DynString(std::to_string(t).c_str()));
+            ++joined;
+            wait_until([&] { return broadcast_sent.load(); }, 10000);
+            heard[t] = receive_one(lobby, ids[t]);
+            lobby.leave();
+        });
+    }
+    ASSERT_TRUE(wait_until([&] { return joined == k_threads; }, 15000));
+    std::set<std::string> from_threads;
+    for (int i = 0; i < k_threads; ++i) from_threads.insert(receive_one(host, host_player));
+    EXPECT_EQ(from_threads, (std::set<std::string>{"0", "1", "2", "3"}));
+    EXPECT_EQ(host.player_count(), 1 + k_threads);
+    host.send(host_player, 0, "go");
+    broadcast_sent = true;
+    for (std::thread& t : threads) t.join();
+    std::set<int> distinct(ids.begin(), ids.end());
+    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(k_threads));
+    for (int id : ids) EXPECT_GT(id, 101);
+    for (const std::string& h : heard) EXPECT_EQ(h, "go");
+}
+
+// Peers that misbehave are disconnected; everyone else carries on.
+struct Misbehaviour {
+    const char* name;
+    bool registers;
+    std::function<void(RawClient&, int own, int other)> act;
+};
+
+TEST_F(LobbyTest, HostDropsMisbehavingPeersAndCarriesOn) {
+    const Misbehaviour cases[] = {
+        {"body longer than 1024", true,
+         [](RawClient& c, int own, int) { c.send_raw(RawClient::frame(3, 0xFFFF, own, std::string(1025, 'x'))); }},
+        {"truncated frame", true,
+         [](RawClient& c, int own, int) { c.send_raw(RawClient::frame(3, 0xFFFF, own, "short", 100)); }},
+        {"unknown command", true, [](RawClient& c, int own, int) { c.send_raw(RawClient::frame(77, 0, own, "")); }},
+        {"command only the host sends", true,
+         [](RawClient& c, int own, int) { c.send_raw(RawClient::frame(2, own, own, "")); }},
+        {"sender of another connection", true,
+         [](RawClient& c, int, int other) { c.send_raw(RawClient::frame(3, 0xFFFF, other, "forged")); }},
+        {"request without its index", true,
+         [](RawClient& c, int own, int) { c.send_raw(RawClient::frame(102, 0, own, "")); }},
+        {"announcement without its fields", false,
+         [](RawClient& c, int, int) { c.send_raw(RawClient::frame(1, 0, 0, "abc")); }},
+        {"message before any player", false,
+         [](RawClient& c, int, int) { c.send_raw(RawClient::frame(3, 0xFFFF, 101, "forged")); }},
+        {"silence", false, [](RawClient&, int, int) {}},
+        {"a trickle of bytes", false, [](RawClient& c, int, int) { c.send_raw(std::string(3, '\x01')); }},
+    };
+    int round = 0;
+    for (const Misbehaviour& m : cases) {
+        SCOPED_TRACE(m.name);
+        RawClient raw(port_);
+        ASSERT_TRUE(raw.connected());
+        int own = 0;
+        if (m.registers) {
+            own = raw.announce("raw");
+            ASSERT_GT(own, 0);
+        }
+        m.act(raw, own, alice_);
+        EXPECT_TRUE(raw.closed_by_host());
+        if (m.registers) {
+            EXPECT_EQ(left_players(host_, 1), std::set<int>{own});
+        }
+
+        std::string text = "after " + std::to_string(round++);
+        ASSERT_TRUE(client_.send(bob_, alice_, DynString(text.c_str())));
+        EXPECT_EQ(receive_one(host_, alice_), text);
+        ASSERT_TRUE(host_.send(alice_, 0, DynString(text.c_str())));
+        EXPECT_EQ(receive_one(client_, bob_), text);
+    }
+    EXPECT_EQ(host_.player_count(), 2);
+}
+
+TEST_F(LobbyTest, PeerThatStopsReadingIsDroppedWithoutLosingOthersFrames) {
+    RawClient raw(port_);
+    int stalled = raw.announce("stalled");
+    ASSERT_GT(stalled, 0);
+
+    // Broadcast until the stalled peer's backlog passes the limit; the
+    // system's buffers take a few megabytes first.
+    const std::string payload(1000, 'm');
+    int sent = 0;
+    int left = 0;
+    while (left == 0 && sent < 40000) {
+        for (int i = 0; i < 100; ++i, ++sent) {
+            ASSERT_TRUE(client_.send(bob_, 0, DynString((std::to_string(sent) + payload).c_str())));
+        }
+        left = host_.next_left_player();
+    }
+    if (left == 0) {
+        std::set<int> ids = left_players(host_, 1);
+        ASSERT_FALSE(ids.empty()) << "the stalled peer was never dropped";
+        left = *ids.begin();
+    }
+    EXPECT_EQ(left, stalled);
+
+    // Every frame reached alice, in order.
+    for (int i = 0; i < sent; ++i) {
+        std::string text = receive_one(host_, alice_);
+        ASSERT_EQ(text, std::to_string(i) + payload);
+    }
+    EXPECT_TRUE(raw.closed_by_host());
+}
+
+TEST_F(LobbyTest, PeerResettingItsConnectionDuringSendsIsDropped) {
+    RawClient raw(port_);
+    int resetting = raw.announce("resetting");
+    ASSERT_GT(resetting, 0);
+    const std::string payload(1000, 'r');
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(client_.send(bob_, 0, DynString(payload.c_str())));
+    ASSERT_TRUE(wait_until([&] { return sock_wait_readable(raw.socket(), 10) == 1; }));
+    raw.reset();
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(client_.send(bob_, 0, DynString(payload.c_str())));
+    EXPECT_EQ(left_players(host_, 1), std::set<int>{resetting});
+    for (int i = 0; i < 400; ++i) ASSERT_EQ(receive_one(host_, alice_), payload) << i;
+    EXPECT_TRUE(host_.is_running());
+}
+
+TEST(NetworkState, StartUpAndShutDownWireTheRunTimesLobby) {
+    EXPECT_FALSE(net_host(test::free_tcp_port()));
+    EXPECT_EQ(std::string(net_player_name(101).text()), "NO_DATA");
+
+    network_startup();
+    ASSERT_NE(app_state.network, nullptr);
+    int port = test::free_tcp_port();
+    ASSERT_TRUE(net_host(port));
+    EXPECT_TRUE(net_is_running());
+    int me = net_add_player("me");
+    EXPECT_EQ(me, 101);
+
+    NetLobby peer;
+    ASSERT_TRUE(peer.join("127.0.0.1", port));
+    int other = peer.add_player("other");
+    ASSERT_TRUE(net_send(me, other, "hello"));
+    EXPECT_EQ(receive_one(peer, other), "hello");
+    ASSERT_TRUE(peer.send(other, me, "back"));
+    ASSERT_TRUE(wait_until([&] { return !net_receive(me).empty() || false; }));
+    EXPECT_EQ(net_last_sender(), other);
+    EXPECT_EQ(net_player_count(), 2);
+    EXPECT_EQ(net_player_id(1), other);
+
+    network_shutdown();
+    EXPECT_EQ(app_state.network, nullptr);
+    EXPECT_FALSE(net_is_running());
+    EXPECT_TRUE(wait_until([&] { return !peer.is_running(); }));
+}
+
+}  // namespace
+}  // namespace crv
