@@ -4,6 +4,7 @@
 #include "render2d/rainbows.hpp"
 
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -56,6 +57,16 @@ void capture_frame_if_requested(OpenGLRainbows& renderer, std::int64_t frame) {
         std::fwrite(&pixels[static_cast<std::size_t>(row) * w * 3], 1, static_cast<std::size_t>(w) * 3, f);
     std::fclose(f);
     std::rename(partial.c_str(), path.c_str());
+}
+
+void trace_frame_time(double frame_time) {
+    static std::FILE* trace = [] {
+        const char* name = std::getenv("CORVANE_FRAME_TRACE");
+        return name != nullptr && *name != 0 ? std::fopen(name, "w") : static_cast<std::FILE*>(nullptr);
+    }();
+    if (trace == nullptr) return;
+    double cpu_ms = 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+    std::fprintf(trace, "%.4f %.4f\n", frame_time, cpu_ms);
 }
 
 }  // namespace crv

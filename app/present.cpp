@@ -86,6 +86,7 @@ void present_frame() {
     if (app_state.activate_request) bring_window_forward();
     app_state.previous_frame_time = app_state.frame_time;
     app_state.frame_time = clock_ms();
+    trace_frame_time(app_state.frame_time);
     while (app_state.paused) idle_step();
     refresh_input();
     if (InputSystem* input = app_state.input) {
