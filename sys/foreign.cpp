@@ -111,6 +111,8 @@ void foreign_bind(const char* library, const char* entry, void* slot) {
     if (address == nullptr) report(std::string("DECLARE entry not found: ") + (entry != nullptr ? entry : ""));
 }
 
+int foreign_module_count() { return static_cast<int>(registry().modules.size()); }
+
 void foreign_release_all() {
     ForeignRegistry& r = registry();
     for (plat::Library* module : r.modules) plat::library_close(module);

@@ -75,6 +75,8 @@ void foreign_bind_all();
 // entry's address in the slot (null when missing) and reports failures
 // through the debugger and the log.
 void foreign_bind(const char* library, const char* entry, void* slot);
+// How many libraries binding has loaded so far.
+int foreign_module_count();
 // Program end: frees the libraries in loading order and the registry.
 void foreign_release_all();
 

@@ -184,7 +184,9 @@ bool resolve_resource(ResourcePack* pack, const char* name, std::string& out_nam
     out_name.clear();
     if (name == nullptr || *name == 0) return false;
     out_name = name;
-    if (plat::path_kind(name) == plat::PathKind::file) return true;
+    // A memory name denotes bytes that are there; it is never looked for on
+    // disk or in the pack.
+    if (is_memory_name(name) || plat::path_kind(name) == plat::PathKind::file) return true;
     if (pack == nullptr || !pack->available) return false;
     if (pack->pack_name.empty()) {
         pack->available = false;

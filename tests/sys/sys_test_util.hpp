@@ -1,0 +1,103 @@
+// Helpers shared by the sys tests: files in temporary folders, packs, the
+// environment, the current folder, and checks of fatal ends.
+#pragma once
+
+#include "app/app_state.hpp"
+#include "core/fatal.hpp"
+#include "sys/media_pack.hpp"
+#include "sys/resource.hpp"
+#include "sys/sys_lifecycle.hpp"
+#include "tests/support/child_process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace crv::test {
+
+inline void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+inline std::vector<std::uint8_t> build_pack(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<PackSource> sources;
+    for (const auto& [name, content] : files) sources.push_back({name, {content.begin(), content.end()}});
+    std::vector<std::uint8_t> pack;
+    std::string error;
+    EXPECT_TRUE(pack_build(sources, pack, error)) << error;
+    return pack;
+}
+
+inline std::string pack_text(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<std::uint8_t> pack = build_pack(files);
+    return std::string(pack.begin(), pack.end());
+}
+
+// Sets an environment variable for the scope of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        if (value != nullptr) ::setenv(name, value, 1); else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1); else ::unsetenv(name_.c_str());
+    }
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+// Makes a folder current for the scope of the object.
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const std::string& folder) {
+        char buffer[4096];
+        old_ = ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "/";
+        EXPECT_EQ(::chdir(folder.c_str()), 0);
+    }
+    ~ScopedCurrentDir() { (void)!::chdir(old_.c_str()); }
+
+private:
+    std::string old_;
+};
+
+// Pack contexts naming a pack file, released at the end of the scope.
+class ScopedPacks {
+public:
+    explicit ScopedPacks(const std::string& pack_file) { pack_contexts_create(DynString(pack_file.c_str())); }
+    ~ScopedPacks() { pack_contexts_release(); }
+};
+
+inline void print_error_code_at_exit() {
+    std::fprintf(stderr, "error=%d\n", last_error_code());
+}
+
+}  // namespace crv::test
+
+// The statement must end the program through end_program with this error code.
+#define EXPECT_FATAL(statement, code)                                             \
+    EXPECT_EXIT(                                                                  \
+        {                                                                         \
+            std::atexit(::crv::test::print_error_code_at_exit);                   \
+            statement;                                                            \
+        },                                                                        \
+        ::testing::ExitedWithCode(0), "error=" #code "\n")
