@@ -10,6 +10,7 @@ packages=(
   liblzo2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libopenal-dev libmpv-dev libgtk-3-dev
   libboost-graph-dev
+  python3 curl nginx
   xvfb xauth xdotool x11-utils openbox imagemagick xterm
 )
 
