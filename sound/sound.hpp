@@ -1,0 +1,83 @@
+// Sound effects: the sound device and the table of 4096 sound slots, each
+// holding one loaded WAVE sound with one to four channels that play it, so
+// that an effect can overlap itself. Playing hands out a channel handle,
+// slot x 256 + channel index, through which the game asks whether the sound
+// still plays and stops it.
+// The device and the table are created at start-up and destroyed at program
+// end (app_state.sound, app_state.sound_slots). Main thread only; the
+// output mixes in the background. Failures set the error code ("no such
+// file" 3, "out of memory" 7 for a slot number out of range) or return -1 /
+// false; without an output device every load fails and every play returns
+// -1, and the program runs on.
+#pragma once
+
+#include "core/dyn_string.hpp"
+#include "platform/audio.hpp"
+
+#include <cstdint>
+
+namespace crv {
+
+namespace plat {
+struct Window;
+}
+
+constexpr int k_sound_slot_count = 4096;
+constexpr int k_sound_channel_limit = 4;
+// Output format the device mixes at.
+constexpr int k_sound_output_rate = 22050;
+
+class SoundDevice {
+public:
+    SoundDevice() = default;
+    SoundDevice(const SoundDevice&) = delete;
+    SoundDevice& operator=(const SoundDevice&) = delete;
+    ~SoundDevice();
+
+    plat::AudioDevice* device = nullptr;  // none when no output could be opened
+    plat::AudioCaps caps;
+    plat::Window* window = nullptr;       // the window the game plays for
+};
+
+class SoundSlot {
+public:
+    SoundSlot() = default;
+    SoundSlot(const SoundSlot&) = delete;
+    SoundSlot& operator=(const SoundSlot&) = delete;
+    ~SoundSlot() { release(); }
+
+    // Stops and frees every channel and the sound; the slot is empty again.
+    void release();
+
+    std::int32_t channel_count = 0;    // 1..4; 0 when empty
+    std::int32_t current_channel = 0;  // the channel the next play tries first
+    SoundDevice* device = nullptr;
+    plat::AudioVoice* channels[k_sound_channel_limit] = {};
+    plat::AudioSample* sample = nullptr;  // shared by the channels
+};
+
+// Start-up: the device on the system's default output (absent when there is
+// none) and the empty slot table, for the game window.
+void sound_system_start(plat::Window* window);
+// The same on an output the caller opened (a loopback device renders into
+// memory); the sound system owns it from here on.
+void sound_system_start_on(plat::AudioDevice* device, plat::Window* window);
+// Program end: frees the slots from the last to the first, then the device.
+void sound_system_stop();
+// The game window was re-created (full-screen switch).
+void sound_set_window(plat::Window* window);
+
+// Loads a WAVE file (found through the resource lookup, packs included)
+// into a slot; channel_count is clamped to 1..4. Whatever the slot held is
+// released first.
+void sound_load(const DynString& file_name, int slot, int channel_count);
+// Plays the slot's sound once: pan -1 (left) .. 1 (right), volume 0..1 in
+// hundredths (-100 dB .. 0 dB). A channel handle, or -1.
+int sound_play(int slot, double pan, double volume);
+bool sound_is_playing(int handle);
+// A channel index beyond the slot's channels stops every channel of the
+// slot; a handle below 0 does nothing.
+void sound_stop(int handle);
+void sound_stop_all();
+
+}  // namespace crv
