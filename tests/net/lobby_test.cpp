@@ -139,7 +139,7 @@ TEST_F(LobbyTest, IdsMessagesAndQueries) {
     EXPECT_EQ(second.last_sender(), bob_);
 
     // To everyone: every other visible player, never back to the sender.
-    ASSERT_TRUE(host_.send(alice_, 0, std::string("all\0x", 5).c_str()));
+    ASSERT_TRUE(host_.send(alice_, 0, "all"));
     EXPECT_EQ(receive_one(client_, bob_), "all");
     EXPECT_EQ(receive_one(second, carol), "all");
     EXPECT_EQ(client_.last_sender(), alice_);
@@ -324,7 +324,7 @@ TEST_F(LobbyTest, PeerThatStopsReadingIsDroppedWithoutLosingOthersFrames) {
         ASSERT_FALSE(ids.empty()) << "the stalled peer was never dropped";
         left = *ids.begin();
     }
-    EXPECT_EQ(left, stalled);
+    EXPECT_EQ(left, stalled) << sent;
 
     // Every frame reached alice, in order.
     for (int i = 0; i < sent; ++i) {
