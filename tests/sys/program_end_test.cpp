@@ -31,7 +31,8 @@ TEST(ProgramEnd, HeldFilesAreWrittenOnEveryWayOfEnding) {
 // The exact file a save of this generation writes (see sys_child).
 std::string generation_text(int generation) {
     std::string sections[10];
-    for (int i = 0; i < 3000; ++i) sections[i % 10] += "key" + std::to_string(i) + "=" + std::to_string(generation) + "\r\n";
+    std::string value = std::to_string(generation) + std::string(400, 'p');
+    for (int i = 0; i < 3000; ++i) sections[i % 10] += "key" + std::to_string(i) + "=" + value + "\r\n";
     std::string text;
     for (int s = 0; s < 10; ++s) text += "[S" + std::to_string(s) + "]\r\n" + sections[s];
     return text + "[end]\r\nok=" + std::to_string(generation) + "\r\n";
@@ -72,7 +73,7 @@ TEST(ProgramEnd, KillingASaveLeavesTheOldOrTheNewFileWhole) {
         ::close(out[1]);
         char ready[6] = {};
         ASSERT_EQ(::read(out[0], ready, 6), 6);  // "saved\n": one save done
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 60000));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);

@@ -41,10 +41,12 @@ void say(const std::string& text) {
 
 // Every save writes the same keys with one generation number, so that a
 // reader can tell a whole file from a torn one.
+// The values are long so that a save takes many pages of writing.
 void put_generation(int generation, int keys) {
     crv::DynString value(generation);
+    crv::DynString long_value = value + std::string(400, 'p').c_str();
     for (int i = 0; i < keys; ++i)
-        crv::settings_put(crv::DynString("S") + (i % 10), crv::DynString("key") + i, value);
+        crv::settings_put(crv::DynString("S") + (i % 10), crv::DynString("key") + i, long_value);
     crv::settings_put("end", "ok", value);
 }
 
