@@ -9,9 +9,11 @@
 #include "core/number_text.hpp"
 #include "core/random.hpp"
 #include "input/input.hpp"
+#include "platform/debug_channel.hpp"
 #include "platform/paths.hpp"
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
+#include "sound/sound.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,7 @@ std::string executable_folder() {
 }
 
 int runtime_startup(int show_command, const char* caption) {
+    plat::debugger_connect_from_environment();
     log_start_fresh();
     log_write("debug works at all\n");
     app_state.auto_pause = true;
@@ -67,7 +70,9 @@ int runtime_startup(int show_command, const char* caption) {
     else windowed_mode(renderer);
     app_state.main_window = renderer.window;
     log_write("Create DXin\n");
+    app_state.input->create_devices(app_state.main_window, app_state.mouse_exclusive != 0);
     log_write("reptr\n");
+    renderer.font_select(0);
     app_state.input->set_window(renderer.window);
 
     log_write("getexe\n");
@@ -80,6 +85,9 @@ int runtime_startup(int show_command, const char* caption) {
     renderer.set_clear_colour(0);
     swap_and_limit(renderer, nullptr);
     renderer.set_viewport(0, 0, 0, 0);
+    renderer.font_install_builtin(0);
+    renderer.load_default_font();  // the first default font file found, into slot 0
+    renderer.font_select(0);
     app_state.paused = false;
     app_state.frame_time = app_state.previous_frame_time = app_state.start_time = clock_ms();
 
@@ -87,7 +95,10 @@ int runtime_startup(int show_command, const char* caption) {
         hide_and_leave_fullscreen(renderer);
         plat::window_hide(renderer.window);
     }
-    plat::cursor_show(app_state.mouse_exclusive == 0);
+    // Mouse mode: captured without a cursor, or the arrow cursor.
+    app_state.input->set_mouse_mode(app_state.mouse_exclusive != 0);
+    // Sound: the device (absent without an output) and the empty slot table.
+    sound_system_start(app_state.main_window);
     log_write("Init Finalized\n");
     return 0;
 }

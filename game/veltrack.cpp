@@ -22,6 +22,20 @@ namespace {
 
 DynArray<double> ZMap;
 
+// The module's global table: registered before the program starts, removed
+// (and the array's storage freed) when the process ends.
+struct GlobalRegistration {
+    GlobalRegistration() {
+        DebugCall call;
+        debug_register_global("ZMap", k_variable_array, &ZMap);
+    }
+    ~GlobalRegistration() {
+        DebugCall call;
+        debug_unregister_global(&ZMap);
+        ZMap = DynArray<double>();
+    }
+} global_registration;
+
 std::int32_t level(double v) { return to_int32(v) & 0xff; }
 std::int32_t grey(double v) { return level(v) + level(v) * 256 + level(v) * 65536; }
 std::int32_t green(double v) { return level(v) * 256; }
@@ -43,6 +57,7 @@ void load_project_settings() {
 }
 
 void game_main() {
+    DebugCall call;
     double A = 0, b = 0, X = 0, DX = 0, DDX = 0, HalfWidth = 0, SegY = 0, TexOffset = 0, C = 0;
     DynString NextStretch_Str;
     double ScreenLine = 0, GrassColor = 0, RoadColor = 0;

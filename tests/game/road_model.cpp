@@ -20,17 +20,8 @@ void hline(Picture& p, int x1, int x2, int y, std::uint32_t colour) {
 }  // namespace
 
 Picture road_frame(int n) {
-    Picture p;
-    p.width = 480;
-    p.height = 320;
-    p.pixels.assign(480 * 320, 0);
-    // Depths: two passes over -1 / (A - 160), scaled so that row 8 is 100.
-    double z[121] = {0};
-    for (int a = 1; a <= 120; ++a) z[a] = -1.0 / (a - 160.0);
-    double b = 100 * (1 / z[8]);
-    for (int a = 1; a <= 120; ++a) z[a] = b * z[a];
-    // State of frame n: the phase grows 10 per frame, the boundary falls one
-    // row per frame and wraps by 120, swapping the stretch kind.
+    // The phase grows 10 per frame, the boundary falls one row per frame and
+    // wraps by 120, swapping the stretch kind.
     double tex = 100;
     int seg = 120;
     bool straight = true;
@@ -43,7 +34,20 @@ Picture road_frame(int n) {
             straight = !straight;
         }
     }
-    if (n == 1)
+    return road_picture(tex, seg, straight, n == 1);
+}
+
+Picture road_picture(double tex, int seg, bool straight, bool first_frame) {
+    Picture p;
+    p.width = 480;
+    p.height = 320;
+    p.pixels.assign(480 * 320, 0);
+    // Depths: two passes over -1 / (A - 160), scaled so that row 8 is 100.
+    double z[121] = {0};
+    for (int a = 1; a <= 120; ++a) z[a] = -1.0 / (a - 160.0);
+    double b = 100 * (1 / z[8]);
+    for (int a = 1; a <= 120; ++a) z[a] = b * z[a];
+    if (first_frame)
         for (int y = 1; y <= 200; ++y) hline(p, 0, 480, y, 0x090909);
     double x = 240, dx = 0, half = 120;
     int row = 319;

@@ -16,6 +16,9 @@ struct Picture {
 
 // The picture of the game's n-th frame (n >= 1) in a 480 x 320 window.
 Picture road_frame(int n);
+// The picture drawn with the given band phase, stretch boundary and kind;
+// the first frame also shows the grey set-up rows.
+Picture road_picture(double tex_offset, int seg_y, bool straight, bool first_frame);
 // A binary PPM (P6) file; width 0 when it cannot be read.
 Picture read_ppm(const std::string& path);
 // Reads a PNG/BMP/... through ImageMagick's convert.
