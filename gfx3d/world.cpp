@@ -1,0 +1,189 @@
+// Object loading: a single zvd mesh, or a world file (a settings text whose
+// first four bytes are ";ZVW") that lists texture images and zvd meshes
+// with their texture numbers.
+#include "gfx3d/rainbows3d.hpp"
+
+#include "gfx3d/world_texture.hpp"
+#include "render2d/gl_api.hpp"
+#include "render2d/image.hpp"
+#include "render2d/rainbows.hpp"
+#include "sys/resource.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace crv {
+
+namespace {
+
+// A world file's sections, read by the rules of settings files (names
+// matched ignoring case; ";" lines are comments; pairs before any header
+// belong to a section without a name). Read only: nothing is written back,
+// and the game's own settings file is left alone.
+struct WorldSettings {
+    struct Pair {
+        std::string key, value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Pair> pairs;
+    };
+    std::vector<Section> sections;
+
+    static bool same(const std::string& a, const char* b) {
+        std::size_t n = std::strlen(b);
+        if (a.size() != n) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+            if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+            if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+            if (x != y) return false;
+        }
+        return true;
+    }
+
+    void parse(const std::string& text) {
+        auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        auto ends_name = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '='; };
+        std::string pending_name;
+        bool pending = true;
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t end = text.find('\n', pos);
+            if (end == std::string::npos) end = text.size();
+            std::size_t p = pos;
+            pos = end + 1;
+            while (p < end && (blank(text[p]) || text[p] == '\r')) ++p;
+            if (p >= end || text[p] == ';') continue;
+            if (text[p] == '[') {
+                ++p;
+                while (p < end && blank(text[p])) ++p;
+                std::size_t start = p;
+                while (p < end && !ends_name(text[p])) ++p;
+                pending_name = text.substr(start, p - start);
+                if (!pending_name.empty() && pending_name.back() == ']') pending_name.pop_back();
+                pending = true;
+                continue;
+            }
+            std::size_t start = p;
+            while (p < end && !ends_name(text[p])) ++p;
+            std::string key = text.substr(start, p - start);
+            while (p < end && blank(text[p])) ++p;
+            if (key.empty() || p >= end || text[p] != '=') continue;
+            ++p;
+            while (p < end && blank(text[p])) ++p;
+            std::size_t value_end = end;
+            while (value_end > p && static_cast<unsigned char>(text[value_end - 1]) <= 31) --value_end;
+            if (pending) {
+                sections.push_back({pending_name, {}});
+                pending = false;
+            }
+            sections.back().pairs.push_back({std::move(key), text.substr(p, value_end - p)});
+        }
+    }
+
+    // Every missing key reads as "0".
+    std::string get(const char* section, const std::string& key) const {
+        for (const Section& s : sections) {
+            if (!same(s.name, section)) continue;
+            for (const Pair& p : s.pairs)
+                if (same(p.key, key.c_str())) return p.value;
+        }
+        return "0";
+    }
+    std::int32_t get_int(const char* section, const std::string& key) const {
+        return static_cast<std::int32_t>(std::strtol(get(section, key).c_str(), nullptr, 10));
+    }
+};
+
+std::string folder_of(const char* name) {
+    std::string s = name;
+    std::size_t cut = s.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : s.substr(0, cut + 1);
+}
+
+// Worlds list at most this many textures and sub-objects; larger counts in
+// a damaged file are cut to it rather than allocated.
+constexpr std::int32_t k_world_list_limit = 65536;
+
+}  // namespace
+
+bool Rainbows3D::object_load(std::int32_t index, const char* name) {
+    ObjectEntry* e = entry_for_write(index);
+    if (e == nullptr) return false;
+    char head[4] = {0, 0, 0, 0};
+    {
+        ResourceStream stream;
+        if (!stream.open_read(name)) return false;
+        std::int32_t got = 0;
+        stream.read(head, 4, &got);
+    }
+    if (std::memcmp(head, ";ZVW", 4) == 0) {
+        std::int32_t key = renderer_ != nullptr ? renderer_->colour_key : k_default_colour_key;
+        return world_load(index, name, key);
+    }
+    if (building_ == index) building_ = -1;
+    release_entry(*e);
+    e->sub_objects.push_back(SubObject{std::make_unique<MeshObjectX>(), -1, -1});
+    MeshObjectX& m = *e->sub_objects[0].mesh;
+    if (mesh_load(m, name) && m.has_geometry()) {
+        e->built = true;
+        m.rebuild_triangles();
+        m.compute_bounds();
+        return true;
+    }
+    release_entry(*e);
+    return false;
+}
+
+bool Rainbows3D::world_load(std::int32_t index, const char* name, std::int32_t colour_key) {
+    ObjectEntry* e = entry_for_write(index);
+    if (e == nullptr) return false;
+    if (building_ == index) building_ = -1;
+    release_entry(*e);
+    e->is_world = true;
+    e->built = true;
+
+    WorldSettings world;
+    std::string bytes;
+    if (load_resource(name, bytes)) world.parse(bytes);
+    std::string folder = folder_of(name);
+    ResourcePack* pack = video_pack();
+
+    std::int32_t texture_count = std::clamp(world.get_int("textures", "count"), 0, k_world_list_limit);
+    bool gl = context_alive();
+    if (gl) renderer_->flush();
+    e->textures.resize(static_cast<std::size_t>(texture_count));
+    DecodedImage image;
+    for (std::int32_t i = 1; i <= texture_count; ++i) {
+        std::string path = folder + world.get("textures", std::to_string(i));
+        std::string resolved;
+        if (!resolve_resource(pack, path.c_str(), resolved, true)) continue;
+        bool decoded = decode_bmp(image, resolved.c_str(), colour_key) || decode_png(image, resolved.c_str(), colour_key);
+        if (decoded && gl)
+            upload_world_texture(e->textures[static_cast<std::size_t>(i - 1)], image, renderer_->max_texture_size);
+    }
+    if (gl) glBindTexture(GL_TEXTURE_2D, 0);
+
+    std::int32_t object_count = std::clamp(world.get_int("objects", "count"), 0, k_world_list_limit);
+    e->sub_objects.resize(static_cast<std::size_t>(object_count));
+    for (std::int32_t i = 1; i <= object_count; ++i) {
+        SubObject& s = e->sub_objects[static_cast<std::size_t>(i - 1)];
+        s.mesh = std::make_unique<MeshObjectX>();
+        std::string key = std::to_string(i);
+        std::string path = folder + world.get("objects", key);
+        std::string resolved;
+        if (resolve_resource(pack, path.c_str(), resolved, true)) mesh_load(*s.mesh, resolved.c_str());
+        std::int32_t a = world.get_int("objects", key + "ta"), b = world.get_int("objects", key + "tb");
+        s.texture_a = a > 0 ? a - 1 : a;
+        s.texture_b = b > 0 ? b - 1 : b;
+        s.mesh->rebuild_triangles();
+        s.mesh->compute_bounds();
+    }
+    return true;
+}
+
+}  // namespace crv
