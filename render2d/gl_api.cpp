@@ -30,6 +30,21 @@ void lookup(F& target, const char* name) {
 }
 }  // namespace
 
+bool GlExtensions::framebuffer_objects() const {
+    return glGenFramebuffersEXT != nullptr && glDeleteFramebuffersEXT != nullptr &&
+           glBindFramebufferEXT != nullptr && glGenRenderbuffersEXT != nullptr &&
+           glDeleteRenderbuffersEXT != nullptr && glBindRenderbufferEXT != nullptr &&
+           glRenderbufferStorageEXT != nullptr && glCheckFramebufferStatusEXT != nullptr &&
+           glFramebufferTexture2DEXT != nullptr && glFramebufferRenderbufferEXT != nullptr &&
+           glGetFramebufferAttachmentParameterivEXT != nullptr;
+}
+
+bool GlExtensions::shader_objects() const {
+    return glCreateProgramObjectARB != nullptr && glCreateShaderObjectARB != nullptr &&
+           glShaderSourceARB != nullptr && glCompileShaderARB != nullptr && glAttachObjectARB != nullptr &&
+           glLinkProgramARB != nullptr && glGetObjectParameterivARB != nullptr && glDeleteObjectARB != nullptr;
+}
+
 void gl_load_extensions(GlExtensions& ext) {
     ext = GlExtensions{};
     if (gl_extension_advertised("GL_ARB_multitexture")) {
@@ -64,6 +79,19 @@ void gl_load_extensions(GlExtensions& ext) {
             lookup(ext.glGetAttribLocationARB, "glGetAttribLocationARB");
             lookup(ext.glVertexAttrib1fARB, "glVertexAttrib1fARB");
         }
+    }
+    if (gl_extension_advertised("GL_EXT_framebuffer_object")) {
+        lookup(ext.glGenFramebuffersEXT, "glGenFramebuffersEXT");
+        lookup(ext.glDeleteFramebuffersEXT, "glDeleteFramebuffersEXT");
+        lookup(ext.glBindFramebufferEXT, "glBindFramebufferEXT");
+        lookup(ext.glGenRenderbuffersEXT, "glGenRenderbuffersEXT");
+        lookup(ext.glDeleteRenderbuffersEXT, "glDeleteRenderbuffersEXT");
+        lookup(ext.glBindRenderbufferEXT, "glBindRenderbufferEXT");
+        lookup(ext.glRenderbufferStorageEXT, "glRenderbufferStorageEXT");
+        lookup(ext.glCheckFramebufferStatusEXT, "glCheckFramebufferStatusEXT");
+        lookup(ext.glFramebufferTexture2DEXT, "glFramebufferTexture2DEXT");
+        lookup(ext.glFramebufferRenderbufferEXT, "glFramebufferRenderbufferEXT");
+        lookup(ext.glGetFramebufferAttachmentParameterivEXT, "glGetFramebufferAttachmentParameterivEXT");
     }
 }
 

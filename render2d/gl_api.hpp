@@ -39,6 +39,23 @@ struct GlExtensions {
     PFNGLUNIFORM1IARBPROC glUniform1iARB = nullptr;
     PFNGLGETATTRIBLOCATIONARBPROC glGetAttribLocationARB = nullptr;
     PFNGLVERTEXATTRIB1FARBPROC glVertexAttrib1fARB = nullptr;
+    // GL_EXT_framebuffer_object (off-screen surfaces)
+    PFNGLGENFRAMEBUFFERSEXTPROC glGenFramebuffersEXT = nullptr;
+    PFNGLDELETEFRAMEBUFFERSEXTPROC glDeleteFramebuffersEXT = nullptr;
+    PFNGLBINDFRAMEBUFFEREXTPROC glBindFramebufferEXT = nullptr;
+    PFNGLGENRENDERBUFFERSEXTPROC glGenRenderbuffersEXT = nullptr;
+    PFNGLDELETERENDERBUFFERSEXTPROC glDeleteRenderbuffersEXT = nullptr;
+    PFNGLBINDRENDERBUFFEREXTPROC glBindRenderbufferEXT = nullptr;
+    PFNGLRENDERBUFFERSTORAGEEXTPROC glRenderbufferStorageEXT = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC glCheckFramebufferStatusEXT = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DEXTPROC glFramebufferTexture2DEXT = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC glFramebufferRenderbufferEXT = nullptr;
+    PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC glGetFramebufferAttachmentParameterivEXT = nullptr;
+
+    // All eleven framebuffer-object entry points are present.
+    bool framebuffer_objects() const;
+    // Creating, compiling and linking shader objects is possible.
+    bool shader_objects() const;
 };
 
 // Whole-word search of the extension string of the current context.

@@ -27,13 +27,17 @@ OpenGLRainbows::OpenGLRainbows() = default;
 
 OpenGLRainbows::~OpenGLRainbows() {
     std::free(batch_);
-    if (window != nullptr) plat::window_destroy(window);  // and its context
+    if (window != nullptr) {
+        release_all_textures();
+        plat::window_destroy(window);  // and its context
+    }
 }
 
 // ---------------------------------------------------------------- state
 
 void OpenGLRainbows::set_clear_colour(std::int32_t colour) {
     flush();
+    release_background(0);
     if (colour == -1) {
         clear_every_frame = false;
         return;
@@ -113,30 +117,45 @@ void OpenGLRainbows::get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t
 
 void OpenGLRainbows::set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     flush();
+    bool on_surface = current_surface >= 0 && current_surface < k_surface_count;
     if (w <= 0 || h <= 0) {
         x = 0;
         y = 0;
-        get_screen_size(&w, &h);
+        if (on_surface) {
+            const SpriteRecord& r = sprite(surfaces_[current_surface].sprite);
+            w = r.image_width;
+            h = r.image_height;
+        } else {
+            get_screen_size(&w, &h);
+        }
     }
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // Orientation o turns the picture by o x 90 degrees on the screen.
-    glRotatef(-90.0f * static_cast<float>(orientation), 0.0f, 0.0f, 1.0f);
-    std::int32_t px = 0, py = 0;
-    map_point(x, y, &px, &py);
-    double dw = 0, dh = 0;
-    map_vector(w, h, &dw, &dh);
-    auto pw = static_cast<std::int32_t>(dw), ph = static_cast<std::int32_t>(dh);
-    if (pw < 0) {
-        px += pw + 1;
-        pw = -pw;
+    if (drawing_to_framebuffer_object()) {
+        // Surfaces are upright: no orientation, the image's top row is the
+        // top of the viewport.
+        std::int32_t surface_height = sprite(surfaces_[current_surface].sprite).image_height;
+        glViewport(x, surface_height - h - y, w, h);
+        glOrtho(0, w, h, 0, -1, 1);
+    } else {
+        // Orientation o turns the picture by o x 90 degrees on the screen.
+        glRotatef(-90.0f * static_cast<float>(orientation), 0.0f, 0.0f, 1.0f);
+        std::int32_t px = 0, py = 0;
+        map_point(x, y, &px, &py);
+        double dw = 0, dh = 0;
+        map_vector(w, h, &dw, &dh);
+        auto pw = static_cast<std::int32_t>(dw), ph = static_cast<std::int32_t>(dh);
+        if (pw < 0) {
+            px += pw + 1;
+            pw = -pw;
+        }
+        if (ph < 0) {
+            py += ph + 1;
+            ph = -ph;
+        }
+        glViewport(px, height - ph - py, pw, ph);
+        glOrtho(0, w, h, 0, -1, 1);
     }
-    if (ph < 0) {
-        py += ph + 1;
-        ph = -ph;
-    }
-    glViewport(px, height - ph - py, pw, ph);
-    glOrtho(0, w, h, 0, -1, 1);
     viewport_[0] = x;
     viewport_[1] = y;
     viewport_[2] = w;
@@ -159,6 +178,7 @@ void OpenGLRainbows::reset_2d_state() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
     smoothing = true;
+    bound_sprite_ = -1;
     global_alpha = 1.0f;
     set_white(1.0f);
 }
@@ -171,10 +191,22 @@ void OpenGLRainbows::reset_frame_state() {
     global_alpha = 1.0f;
     set_white(1.0f);
     set_viewport(0, 0, 0, 0);
+    if (current_shader_ >= 0) shader_use(-1);
 }
 
 void OpenGLRainbows::prepare_next_frame() {
     flush();
+    if (backgrounds_[0].columns != 0) {
+        if (depth_clear_pending) {
+            glClear(GL_DEPTH_BUFFER_BIT);
+            depth_clear_pending = false;
+        }
+        // The background covers the whole screen, whatever viewport the
+        // last frame ended with.
+        set_viewport(0, 0, 0, 0);
+        draw_background(0);
+        return;
+    }
     GLbitfield mask = 0;
     if (clear_every_frame) mask |= GL_COLOR_BUFFER_BIT;
     if (depth_clear_pending) {
@@ -297,11 +329,17 @@ void OpenGLRainbows::fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, s
 std::int32_t OpenGLRainbows::read_pixel(std::int32_t x, std::int32_t y) {
     flush();
     std::uint8_t rgba[4] = {0, 0, 0, 0};
-    std::int32_t px = 0, py = 0;
-    map_point(x, y, &px, &py);
-    glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(px, height - 1 - py, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    if (drawing_to_framebuffer_object()) {
+        glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+        std::int32_t surface_height = sprite(surfaces_[current_surface].sprite).image_height;
+        glReadPixels(x, surface_height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    } else {
+        std::int32_t px = 0, py = 0;
+        map_point(x, y, &px, &py);
+        glReadBuffer(GL_BACK);
+        glReadPixels(px, height - 1 - py, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    }
     return rgba[0] | (rgba[1] << 8) | (rgba[2] << 16);
 }
 
@@ -320,11 +358,14 @@ void OpenGLRainbows::grow_batch(std::int32_t needed) {
 
 void OpenGLRainbows::poly_begin(std::int32_t sprite, std::int32_t mode) {
     flush();
-    // Textured batches bind the sprite's texture; until a sprite table
-    // exists every batch is drawn untextured.
-    glDisable(GL_TEXTURE_2D);
-    batch_sprite_ = -1;
-    (void)sprite;
+    bind_sprite(sprite);
+    batch_sprite_ = bound_sprite_;
+    if (batch_sprite_ >= 0) {
+        const SpriteRecord& r = sprites_[static_cast<std::size_t>(batch_sprite_)];
+        batch_inv_width_ = r.texture_width > 0 ? 1.0f / r.texture_width : 1.0f;
+        batch_inv_height_ = r.texture_height > 0 ? 1.0f / r.texture_height : 1.0f;
+        batch_image_height_ = r.image_height;
+    }
     grow_batch(2);
     batch_count_ = 0;
     batch_colours_ = false;

@@ -2,9 +2,14 @@
 // game window and its OpenGL context (created by the application frame),
 // the render state every drawing operation shares (colour key, global
 // alpha, blending, smoothing, orientation, viewport, clearing), the
-// primitives and the vertex batch. Created at start-up, destroyed at
-// program end; reached through app_state.renderer. Main thread only; no
-// operation reports an error.
+// primitives and the vertex batch, the sprite table with its textures and
+// collision masks, the background slots, the bitmap fonts, the off-screen
+// surfaces and the shader programs. Created at start-up, destroyed at
+// program end (the destructor deletes every texture before the context
+// goes); reached through app_state.renderer. Main thread only. Loading and
+// saving record the last-error code (3 for a file that cannot be read or
+// written); drawing never reports an error, and sprite, font, surface and
+// shader numbers out of range are ignored.
 //
 // Consecutive lines and points drawn with the same state are merged into
 // one draw call. Anything else that talks to OpenGL (state changes, other
@@ -12,9 +17,12 @@
 // method of this class does.
 #pragma once
 
+#include "core/dyn_array.hpp"
+#include "core/dyn_string.hpp"
 #include "render2d/gl_api.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace crv {
@@ -23,8 +31,68 @@ namespace plat {
 struct Window;
 }
 
+struct DecodedImage;
+
 // Colours: R + G*256 + B*65536; the top byte is ignored when drawing.
 constexpr std::int32_t k_default_colour_key = 0x8000FF;
+
+// Sprite numbers 0..65536; the last 32 below 65536 hold the font images and
+// the one below them the window contents saved by an emulated surface.
+constexpr std::int32_t k_sprite_count = 65537;
+constexpr std::int32_t k_font_count = 32;
+constexpr std::int32_t k_font_sprite_base = 65504;
+constexpr std::int32_t k_saved_window_sprite = 65503;
+constexpr std::int32_t k_surface_count = 32;
+constexpr std::int32_t k_background_count = 8;
+constexpr std::int32_t k_background_tiles = 8;  // per side
+constexpr std::int32_t k_shader_count = 255;
+
+struct SpriteRecord {
+    GLuint texture = 0;
+    GLuint mip_texture = 0;
+    float s_extent = 1.0f;  // image width / texture width
+    float t_extent = 1.0f;
+    std::int16_t texture_width = -1;
+    std::int16_t texture_height = -1;
+    std::int16_t image_width = 0;
+    std::int16_t image_height = 0;
+    std::int16_t frame_width = 0;  // 0: not an animation strip
+    std::int16_t frame_height = 0;
+};
+
+struct GlyphRecord {
+    std::uint8_t left = 0;     // first lit column inside the cell
+    std::uint8_t advance = 0;  // proportional advance in pixels
+    float s0 = 0;
+    float s1 = 0;
+};
+
+struct SurfaceRecord {
+    GLuint framebuffer = 0;  // 0: emulated through the window
+    GLuint depth_buffer = 0;
+    GLint saved_binding = 0;
+    std::int32_t width = 0;  // framebuffer size (the sprite's texture size)
+    std::int32_t height = 0;
+    std::int32_t sprite = -1;
+    std::int32_t saved_orientation = 0;
+};
+
+struct BackgroundSlot {
+    static constexpr int k_tiles = k_background_tiles * k_background_tiles;
+    GLuint texture[k_tiles] = {};  // index column * 8 + row
+    std::int16_t texture_width[k_tiles] = {};
+    std::int16_t texture_height[k_tiles] = {};
+    std::int16_t tile_width[k_tiles] = {};
+    std::int16_t tile_height[k_tiles] = {};
+    std::uint8_t columns = 0;  // 0: empty
+    std::uint8_t rows = 0;
+};
+
+struct ShaderSlot {
+    GLhandleARB program = 0;
+    GLhandleARB vertex = 0;
+    GLhandleARB fragment = 0;
+};
 
 class OpenGLRainbows {
 public:
@@ -86,6 +154,96 @@ public:
     std::int32_t batch_vertex_count() const { return batch_count_; }
     std::int32_t batch_capacity() const { return batch_capacity_; }
 
+    // --- sprites (sprites.cpp) ---
+    bool valid_sprite(std::int32_t n) const { return n >= 0 && n < k_sprite_count; }
+    const SpriteRecord& sprite(std::int32_t n) const { return sprites_[static_cast<std::size_t>(n)]; }
+    // Texturing on unit 0 with the sprite's texture, wrap repeat; negative
+    // (or out of range): texturing off.
+    void bind_sprite(std::int32_t n);
+    void free_sprite(std::int32_t n);
+    // The image as sprite n's texture (and mip texture, except for font
+    // slots, which are stored raw). False, with the sprite empty, when the
+    // image is empty or cannot be uploaded.
+    bool upload_sprite(std::int32_t n, const DecodedImage& image, bool normal_map);
+    void sprite_load(const char* name, std::int32_t n);
+    void anim_load(const char* name, std::int32_t n, std::int32_t frame_w, std::int32_t frame_h);
+    void sprite_load_normal_map(const char* name, std::int32_t n);
+    bool sprite_from_pixels(std::int32_t n, const DynArray<std::int32_t>& pixels, std::int32_t w, std::int32_t h);
+    bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t n);
+    bool image_load_pixels(const char* name, std::int32_t* w, std::int32_t* h, DynArray<std::int32_t>& pixels);
+    void background_load(const char* name);
+    void sprite_get_size(std::int32_t n, std::int32_t* w, std::int32_t* h) const;
+    GLuint sprite_get_texture(std::int32_t n) const;
+    std::int32_t sprite_free_slot() const;
+    void anim_set_frame_size(std::int32_t n, std::int32_t frame_w, std::int32_t frame_h);
+    void sprite_draw(std::int32_t n, std::int32_t x, std::int32_t y);
+    void sprite_draw_stretched(std::int32_t n, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+    void sprite_draw_zoomed(std::int32_t n, std::int32_t x, std::int32_t y, float zoom_x, float zoom_y);
+    void sprite_draw_rotated(std::int32_t n, std::int32_t x, std::int32_t y, float angle);
+    void sprite_draw_rotozoom(std::int32_t n, std::int32_t x, std::int32_t y, float angle, float zoom);
+    void anim_draw(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y);
+    void anim_draw_stretched(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y, std::int32_t w,
+                             std::int32_t h);
+    void anim_draw_rotozoom(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y, float angle,
+                            float zoom);
+    bool sprite_collide(std::int32_t a, std::int32_t xa, std::int32_t ya, std::int32_t b, std::int32_t xb,
+                        std::int32_t yb);
+    bool anim_collide(std::int32_t a, std::int32_t frame_a, std::int32_t xa, std::int32_t ya, std::int32_t b,
+                      std::int32_t frame_b, std::int32_t xb, std::int32_t yb);
+    void free_collision_mask(std::int32_t n);
+    // Background slots: slot 0 is drawn by frame presentation; the text
+    // input line borrows slot 3.
+    const BackgroundSlot& background(std::int32_t slot) const { return backgrounds_[slot]; }
+    void release_background(std::int32_t slot);
+    void draw_background(std::int32_t slot);
+    // Every sprite, background and surface object (before the context goes).
+    void release_all_textures();
+    // The driver's maximum texture side (read when the context is made).
+    std::int32_t max_texture_size = 1024;
+
+    // --- fonts (fonts.cpp) ---
+    void font_install_builtin(std::int32_t slot);
+    void font_load(const char* name, std::int32_t slot);
+    void font_select(std::int32_t slot);
+    std::int32_t current_font() const { return current_font_; }
+    // Prints bytes [text, text + length) at (x, y) with the current font.
+    void text_print(const char* text, std::int32_t length, float x, float y, bool proportional, float z = 0);
+    std::int32_t text_width(const char* text, std::int32_t length, bool proportional) const;
+    void font_get_size(std::int32_t* w, std::int32_t* h) const;
+    std::int32_t font_free_slot() const;
+    const GlyphRecord& glyph(std::int32_t slot, std::int32_t k) const { return glyphs_[slot][k]; }
+    // Start-up: the first default font file found goes into slot 0.
+    void load_default_font();
+
+    // --- off-screen surfaces, grabbing, saving (surfaces.cpp) ---
+    // Context set-up: decides between framebuffer objects and emulation.
+    void init_surface_support();
+    bool fbo_supported = false;
+    // Alpha bits of the window's framebuffer; -1 until first needed.
+    std::int32_t framebuffer_alpha_bits = -1;
+    void surface_create(std::int32_t s, std::int32_t n, std::int32_t w, std::int32_t h);
+    void surface_use(std::int32_t s);
+    const SurfaceRecord& surface(std::int32_t s) const { return surfaces_[s]; }
+    void sprite_grab(std::int32_t n, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+    void background_from_screen(std::int32_t slot = 0);
+    bool screenshot_save(const char* name);
+    bool sprite_save(const char* name, std::int32_t n);
+    // The sprite's image as RGBA rows top-down; false for an empty sprite.
+    bool read_sprite_pixels(std::int32_t n, std::vector<std::uint8_t>& rgba);
+
+    // --- shaders (shaders.cpp) ---
+    bool shader_load(std::int32_t slot, const char* vertex_file, const char* fragment_file);
+    void shader_use(std::int32_t slot);
+    void shader_set_float(const char* name, float value);
+    // The texture-unit uniforms pass report = false: their absence is silent.
+    void shader_set_int(const char* name, std::int32_t value, bool report);
+    void shader_set_attrib(const char* name, float value);
+    std::int32_t current_shader() const { return current_shader_; }
+    const ShaderSlot& shader_slot(std::int32_t slot) const { return shaders_[slot]; }
+    // Where shader messages go (each text followed by a line break); the
+    // debug output unless replaced.
+    void (*shader_message)(const char* text) = nullptr;
+
     // --- frame ---
     // Sends merged primitives to OpenGL.
     void flush();
@@ -110,6 +268,48 @@ private:
     static_assert(sizeof(BatchVertex) == 20);
 
     std::uint8_t primitive_alpha(std::int32_t colour) const;
+    // Sets both filters of the bound texture from the smoothing flag.
+    void apply_smoothing();
+    // The 4-vertex quad routine: x, y, s, t per vertex, one triangle fan,
+    // wrap clamped to the edge; texture coordinates only with a sprite bound.
+    void draw_quad(const float (&quad)[4][4]);
+    // A fan of 4 vertices with the wrap mode left as bound (repeat).
+    void draw_plain_quad(const float (&quad)[4][4]);
+    // The frame rectangle of an animation strip: column and row offsets in
+    // pixels; false when the sprite has no frame size.
+    bool frame_origin(std::int32_t n, std::int32_t frame, bool at_least_one_column, std::int32_t* fx,
+                      std::int32_t* fy) const;
+    bool collide_rects(std::int32_t a, std::int32_t xa, std::int32_t ya, std::int32_t ox_a, std::int32_t oy_a,
+                       std::int32_t wa, std::int32_t ha, std::int32_t b, std::int32_t xb, std::int32_t yb,
+                       std::int32_t ox_b, std::int32_t oy_b, std::int32_t wb, std::int32_t hb);
+    bool make_collision_mask(std::int32_t n);
+    // The shared texture upload; returns the texture size in *tw, *th.
+    bool upload_texture(GLuint* texture, const DecodedImage& image, std::int32_t x0, std::int32_t y0,
+                        std::int32_t w, std::int32_t h, bool raw, bool normal_map, GLuint* mip_texture,
+                        std::int32_t* tw, std::int32_t* th);
+    bool load_into_sprite(const char* name, std::int32_t n, bool normal_map);
+    void measure_font(std::int32_t slot, const DecodedImage& image);
+    // A surface with a framebuffer object is the drawing target.
+    bool drawing_to_framebuffer_object() const;
+    // The drawing colour key as the framebuffer stores it (a probe pixel
+    // drawn and read back), black for key 0.
+    std::int32_t colour_key_as_stored();
+    void shader_report(const char* text);
+
+    std::vector<SpriteRecord> sprites_ = std::vector<SpriteRecord>(k_sprite_count);
+    std::vector<std::unique_ptr<std::uint8_t[]>> masks_ =
+        std::vector<std::unique_ptr<std::uint8_t[]>>(k_sprite_count);
+    BackgroundSlot backgrounds_[k_background_count];
+    GlyphRecord glyphs_[k_font_count][256];
+    std::int32_t current_font_ = 0;
+    std::int32_t bound_sprite_ = -1;
+    std::vector<float> text_vertices_;
+    SurfaceRecord surfaces_[k_surface_count];
+    std::vector<std::uint8_t> readback_;
+    bool grab_keyed_ = true;  // off while an emulated surface saves the window
+    ShaderSlot shaders_[k_shader_count];
+    std::int32_t current_shader_ = -1;
+    bool shader_support_reported_ = false;
     void begin_pixel_exact(std::int32_t colour);
     void end_pixel_exact();
     void grow_batch(std::int32_t needed);
@@ -148,5 +348,55 @@ void poly_begin(std::int32_t sprite, std::int32_t mode);
 void poly_vertex(double x, double y, double tx, double ty, std::int32_t colour);
 void poly_new_strip();
 void poly_end();
+
+// Sprites
+void sprite_load(const DynString& name, std::int32_t sprite);
+void anim_load(const DynString& name, std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h);
+void sprite_load_normal_map(const DynString& name, std::int32_t sprite);
+bool sprite_from_pixels(std::int32_t sprite, const DynArray<std::int32_t>& pixels, std::int32_t w, std::int32_t h);
+bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t sprite);
+bool image_load_pixels(const DynString& name, std::int32_t* w, std::int32_t* h, DynArray<std::int32_t>& pixels);
+void background_load(const DynString& name);
+void sprite_get_size(std::int32_t sprite, std::int32_t* w, std::int32_t* h);
+void sprite_get_size(std::int32_t sprite, double* w, double* h);
+std::int32_t sprite_get_texture(std::int32_t sprite);
+std::int32_t sprite_free_slot();
+void anim_set_frame_size(std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h);
+void sprite_draw(std::int32_t sprite, std::int32_t x, std::int32_t y);
+void sprite_draw_stretched(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+void sprite_draw_zoomed(std::int32_t sprite, std::int32_t x, std::int32_t y, double zoom_x, double zoom_y);
+void sprite_draw_rotated(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle);
+void sprite_draw_rotozoom(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle, double zoom);
+void anim_draw(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y);
+void anim_draw_stretched(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, std::int32_t w,
+                         std::int32_t h);
+void anim_draw_rotozoom(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, double angle,
+                        double zoom);
+bool sprite_collide(std::int32_t a, std::int32_t xa, std::int32_t ya, std::int32_t b, std::int32_t xb,
+                    std::int32_t yb);
+bool anim_collide(std::int32_t a, std::int32_t frame_a, std::int32_t xa, std::int32_t ya, std::int32_t b,
+                  std::int32_t frame_b, std::int32_t xb, std::int32_t yb);
+
+// Fonts and text
+void font_load(const DynString& name, std::int32_t slot);
+void font_select(std::int32_t slot);
+void text_print(const DynString& text, double x, double y, std::int32_t proportional);
+std::int32_t text_width(const DynString& text, std::int32_t proportional);
+void font_get_size(std::int32_t* w, std::int32_t* h);
+void font_get_size(double* w, double* h);
+std::int32_t font_free_slot();
+
+// Off-screen surfaces, grabbing and saving
+void surface_create(std::int32_t surface, std::int32_t sprite, std::int32_t w, std::int32_t h);
+void surface_use(std::int32_t surface);
+void sprite_grab(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+void background_from_screen();
+bool screenshot_save(const DynString& name);
+bool sprite_save(const DynString& name, std::int32_t sprite);
+
+// Shaders
+bool shader_load(std::int32_t slot, const DynString& vertex_file, const DynString& fragment_file);
+void shader_use(std::int32_t slot);
+void shader_set_float(const DynString& name, double value);
 
 }  // namespace crv

@@ -1,0 +1,370 @@
+// Bitmap fonts: the built-in 8 x 8 font, font images loaded from files with
+// their measured glyphs, fixed and proportional printing, text width.
+#include "render2d/rainbows.hpp"
+
+#include "app/app_state.hpp"
+#include "core/fatal.hpp"
+#include "render2d/image.hpp"
+#include "sys/resource.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace crv {
+
+namespace {
+
+// One 5 x 6 glyph drawn as six rows of five columns, '#' lit. Bit
+// (5 x row + column) of the result is set for a lit pixel.
+using GlyphRow = const char (&)[6];
+constexpr std::uint32_t glyph(GlyphRow r0, GlyphRow r1, GlyphRow r2, GlyphRow r3, GlyphRow r4, GlyphRow r5) {
+    const char* rows[6] = {r0, r1, r2, r3, r4, r5};
+    std::uint32_t bits = 0;
+    for (int row = 0; row < 6; ++row)
+        for (int column = 0; column < 5; ++column)
+            if (rows[row][column] == '#') bits |= 1u << (5 * row + column);
+    return bits;
+}
+
+// Codes 32..127. Capitals and digits stand in rows 0-4; row 5 holds the
+// descenders.
+constexpr std::uint32_t k_builtin_glyphs[96] = {
+    glyph(".....", ".....", ".....", ".....", ".....", "....."),  // space
+    glyph("..#..", "..#..", "..#..", ".....", "..#..", "....."),  // !
+    glyph(".#.#.", ".#.#.", ".....", ".....", ".....", "....."),  // "
+    glyph(".#.#.", "#####", ".#.#.", "#####", ".#.#.", "....."),  // #
+    glyph(".####", "#.#..", ".###.", "..#.#", "####.", "..#.."),  // $
+    glyph("##..#", "##.#.", "..#..", ".#.##", "#..##", "....."),  // %
+    glyph(".##..", "#..#.", ".##..", "#.#.#", "#..#.", ".##.#"),  // &
+    glyph("..#..", "..#..", ".....", ".....", ".....", "....."),  // '
+    glyph("...#.", "..#..", "..#..", "..#..", "..#..", "...#."),  // (
+    glyph(".#...", "..#..", "..#..", "..#..", "..#..", ".#..."),  // )
+    glyph(".....", "#.#.#", ".###.", "#.#.#", ".....", "....."),  // *
+    glyph(".....", "..#..", "#####", "..#..", ".....", "....."),  // +
+    glyph(".....", ".....", ".....", ".....", "..#..", ".#..."),  // ,
+    glyph(".....", ".....", "#####", ".....", ".....", "....."),  // -
+    glyph(".....", ".....", ".....", ".....", "..#..", "....."),  // .
+    glyph("....#", "...#.", "..#..", ".#...", "#....", "....."),  // /
+    glyph(".###.", "#..##", "#.#.#", "##..#", ".###.", "....."),  // 0
+    glyph("..#..", ".##..", "..#..", "..#..", ".###.", "....."),  // 1
+    glyph(".###.", "#...#", "..##.", ".#...", "#####", "....."),  // 2
+    glyph("####.", "....#", ".###.", "....#", "####.", "....."),  // 3
+    glyph("#..#.", "#..#.", "#####", "...#.", "...#.", "....."),  // 4
+    glyph("#####", "#....", "####.", "....#", "####.", "....."),  // 5
+    glyph(".###.", "#....", "####.", "#...#", ".###.", "....."),  // 6
+    glyph("#####", "....#", "...#.", "..#..", "..#..", "....."),  // 7
+    glyph(".###.", "#...#", ".###.", "#...#", ".###.", "....."),  // 8
+    glyph(".###.", "#...#", ".####", "....#", ".###.", "....."),  // 9
+    glyph(".....", "..#..", ".....", "..#..", ".....", "....."),  // :
+    glyph(".....", "..#..", ".....", "..#..", ".#...", "....."),  // ;
+    glyph("...#.", "..#..", ".#...", "..#..", "...#.", "....."),  // <
+    glyph(".....", "#####", ".....", "#####", ".....", "....."),  // =
+    glyph(".#...", "..#..", "...#.", "..#..", ".#...", "....."),  // >
+    glyph(".###.", "#...#", "..##.", ".....", "..#..", "....."),  // ?
+    glyph(".###.", "#.###", "#.#.#", "#.###", "#....", ".###."),  // @
+    glyph(".###.", "#...#", "#####", "#...#", "#...#", "....."),  // A
+    glyph("####.", "#...#", "####.", "#...#", "####.", "....."),  // B
+    glyph(".####", "#....", "#....", "#....", ".####", "....."),  // C
+    glyph("####.", "#...#", "#...#", "#...#", "####.", "....."),  // D
+    glyph("#####", "#....", "###..", "#....", "#####", "....."),  // E
+    glyph("#####", "#....", "###..", "#....", "#....", "....."),  // F
+    glyph(".####", "#....", "#.###", "#...#", ".###.", "....."),  // G
+    glyph("#...#", "#...#", "#####", "#...#", "#...#", "....."),  // H
+    glyph(".###.", "..#..", "..#..", "..#..", ".###.", "....."),  // I
+    glyph("..###", "...#.", "...#.", "#..#.", ".##..", "....."),  // J
+    glyph("#..#.", "#.#..", "##...", "#.#..", "#..#.", "....."),  // K
+    glyph("#....", "#....", "#....", "#....", "#####", "....."),  // L
+    glyph("#...#", "##.##", "#.#.#", "#...#", "#...#", "....."),  // M
+    glyph("#...#", "##..#", "#.#.#", "#..##", "#...#", "....."),  // N
+    glyph(".###.", "#...#", "#...#", "#...#", ".###.", "....."),  // O
+    glyph("####.", "#...#", "####.", "#....", "#....", "....."),  // P
+    glyph(".###.", "#...#", "#.#.#", "#..#.", ".##.#", "....."),  // Q
+    glyph("####.", "#...#", "####.", "#..#.", "#...#", "....."),  // R
+    glyph(".####", "#....", ".###.", "....#", "####.", "....."),  // S
+    glyph("#####", "..#..", "..#..", "..#..", "..#..", "....."),  // T
+    glyph("#...#", "#...#", "#...#", "#...#", ".###.", "....."),  // U
+    glyph("#...#", "#...#", "#...#", ".#.#.", "..#..", "....."),  // V
+    glyph("#...#", "#...#", "#.#.#", "##.##", "#...#", "....."),  // W
+    glyph("#...#", ".#.#.", "..#..", ".#.#.", "#...#", "....."),  // X
+    glyph("#...#", ".#.#.", "..#..", "..#..", "..#..", "....."),  // Y
+    glyph("#####", "...#.", "..#..", ".#...", "#####", "....."),  // Z
+    glyph(".###.", ".#...", ".#...", ".#...", ".#...", ".###."),  // [
+    glyph("#....", ".#...", "..#..", "...#.", "....#", "....."),  // backslash
+    glyph(".###.", "...#.", "...#.", "...#.", "...#.", ".###."),  // ]
+    glyph("..#..", ".#.#.", "#...#", ".....", ".....", "....."),  // ^
+    glyph(".....", ".....", ".....", ".....", ".....", "#####"),  // _
+    glyph(".#...", "..#..", ".....", ".....", ".....", "....."),  // `
+    glyph(".....", ".####", "#...#", "#..##", ".##.#", "....."),  // a
+    glyph("#....", "#....", "####.", "#...#", "####.", "....."),  // b
+    glyph(".....", ".####", "#....", "#....", ".####", "....."),  // c
+    glyph("....#", "....#", ".####", "#...#", ".####", "....."),  // d
+    glyph(".....", ".###.", "#####", "#....", ".###.", "....."),  // e
+    glyph("..##.", ".#...", "###..", ".#...", ".#...", "....."),  // f
+    glyph(".....", ".####", "#...#", ".####", "....#", ".###."),  // g
+    glyph("#....", "#....", "####.", "#...#", "#...#", "....."),  // h
+    glyph("..#..", ".....", ".##..", "..#..", ".###.", "....."),  // i
+    glyph("...#.", ".....", "..##.", "...#.", "...#.", ".##.."),  // j
+    glyph("#....", "#..#.", "###..", "#..#.", "#...#", "....."),  // k
+    glyph(".##..", "..#..", "..#..", "..#..", ".###.", "....."),  // l
+    glyph(".....", "##.#.", "#.#.#", "#.#.#", "#.#.#", "....."),  // m
+    glyph(".....", "####.", "#...#", "#...#", "#...#", "....."),  // n
+    glyph(".....", ".###.", "#...#", "#...#", ".###.", "....."),  // o
+    glyph(".....", "####.", "#...#", "####.", "#....", "#...."),  // p
+    glyph(".....", ".####", "#...#", ".####", "....#", "....#"),  // q
+    glyph(".....", "#.##.", "##...", "#....", "#....", "....."),  // r
+    glyph(".....", ".####", ".##..", "...##", "####.", "....."),  // s
+    glyph(".#...", "####.", ".#...", ".#...", "..##.", "....."),  // t
+    glyph(".....", "#...#", "#...#", "#...#", ".####", "....."),  // u
+    glyph(".....", "#...#", "#...#", ".#.#.", "..#..", "....."),  // v
+    glyph(".....", "#...#", "#.#.#", "#.#.#", ".#.#.", "....."),  // w
+    glyph(".....", "#..#.", ".##..", ".##..", "#..#.", "....."),  // x
+    glyph(".....", "#...#", "#...#", ".####", "....#", ".###."),  // y
+    glyph(".....", "#####", "..#..", ".#...", "#####", "....."),  // z
+    glyph("...#.", "..#..", ".#...", "..#..", "..#..", "...#."),  // {
+    glyph("..#..", "..#..", "..#..", "..#..", "..#..", "..#.."),  // |
+    glyph(".#...", "..#..", "...#.", "..#..", "..#..", ".#..."),  // }
+    glyph(".....", ".#...", "#.#.#", "...#.", ".....", "....."),  // ~
+    glyph("#####", "#...#", "#...#", "#...#", "#####", "....."),  // DEL
+};
+
+std::int32_t texture_side(std::int32_t n) {
+    std::int32_t side = 16;
+    while (side < n) side *= 2;
+    return side;
+}
+
+}  // namespace
+
+void OpenGLRainbows::font_install_builtin(std::int32_t slot) {
+    if (slot < 0 || slot >= k_font_count) return;
+    DecodedImage image;
+    image.prepare(128, 64);
+    auto lit = [&](std::uint32_t bits, std::int32_t i, std::int32_t j) {
+        return i >= 0 && i < 5 && j >= 0 && j < 6 && (bits >> (5 * j + i) & 1u) != 0;
+    };
+    for (std::int32_t n = 0; n < 96; ++n) {
+        std::uint32_t bits = k_builtin_glyphs[n];
+        std::int32_t cx = (n % 16) * 8, cy = (2 + n / 16) * 8;
+        for (std::int32_t py = 0; py < 8; ++py) {
+            for (std::int32_t px = 0; px < 8; ++px) {
+                std::int32_t i = px - 1, j = py - 1;  // bitmap position of this cell pixel
+                std::uint8_t* p = image.row(cy + py) + (cx + px) * 4;
+                if (lit(bits, i, j)) {
+                    p[0] = p[1] = p[2] = p[3] = 255;
+                } else if (lit(bits, i - 1, j) || lit(bits, i + 1, j) || lit(bits, i, j - 1) || lit(bits, i, j + 1)) {
+                    p[0] = p[1] = p[2] = 8;
+                    p[3] = 255;
+                }
+            }
+        }
+    }
+    upload_sprite(k_font_sprite_base + slot, image, false);
+    for (std::int32_t k = 0; k < 256; ++k) {
+        GlyphRecord& g = glyphs_[slot][k];
+        g.left = 0;
+        g.advance = 8;
+        g.s0 = static_cast<float>((k % 16) * 8) / 128.0f;
+        g.s1 = g.s0 + 8.0f / 128.0f;
+    }
+}
+
+// A font image at least as tall as it is wide holds 16 rows of 16 glyphs,
+// a wider one 8 rows (128 glyphs).
+void OpenGLRainbows::measure_font(std::int32_t slot, const DecodedImage& image) {
+    std::int32_t w = image.width, h = image.height, cw = w / 16;
+    bool tall = w <= h;
+    std::int32_t count = tall ? 256 : 128, ch = tall ? h / 16 : h / 8;
+    auto texture_width = static_cast<float>(texture_side(std::min(w, max_texture_size)));
+    GlyphRecord* glyphs = glyphs_[slot];
+    std::fill(glyphs, glyphs + 256, GlyphRecord{});
+    auto column_lit = [&](std::int32_t x, std::int32_t y0) {
+        for (std::int32_t y = y0; y < y0 + ch; ++y)
+            if (image.row(y)[x * 4 + 3] != 0) return true;
+        return false;
+    };
+    for (std::int32_t k = 0; k < count; ++k) {
+        std::int32_t column = k % 16, x0 = column * cw, y0 = (k / 16) * ch;
+        std::int32_t left = 0, width = 0;
+        for (std::int32_t c = 0; c < cw; ++c)
+            if (column_lit(x0 + c, y0)) {
+                left = c;
+                for (std::int32_t r = cw - 1; r >= left; --r)
+                    if (column_lit(x0 + r, y0)) {
+                        width = r - left + 1;
+                        break;
+                    }
+                break;
+            }
+        std::int32_t advance = width == 0 ? cw : width + (left + width < cw ? 1 : 0);
+        if (width == 0) left = 0;
+        GlyphRecord& g = glyphs[k];
+        g.left = static_cast<std::uint8_t>(std::min(left, 255));
+        g.advance = static_cast<std::uint8_t>(std::min(advance, 255));
+        g.s0 = static_cast<float>(left + cw * column) / texture_width;
+        g.s1 = static_cast<float>(left + advance + cw * column) / texture_width;
+        if (k == 106) {
+            // A space is as wide as the letter j.
+            glyphs[32].advance = g.advance;
+            glyphs[32].s0 = 0;
+            glyphs[32].s1 = g.s1 - g.s0;
+        }
+        if (count == 128) glyphs[k + 128] = g;
+    }
+}
+
+void OpenGLRainbows::font_load(const char* name, std::int32_t slot) {
+    app_state.error_code = 0;
+    if (slot < 0 || slot >= k_font_count) {
+        set_error(7);
+        return;
+    }
+    if (name == nullptr || *name == 0) {
+        free_sprite(k_font_sprite_base + slot);
+        return;
+    }
+    DecodedImage image;
+    if (load_image_file(image, name, font_colour_key, false)) {
+        measure_font(slot, image);
+        upload_sprite(k_font_sprite_base + slot, image, false);
+    } else {
+        set_error(3);
+        font_install_builtin(slot);
+    }
+    current_font_ = slot;
+}
+
+void OpenGLRainbows::font_select(std::int32_t slot) {
+    if (slot < 0 || slot >= k_font_count) {
+        set_error(7);
+        return;
+    }
+    current_font_ = slot;
+}
+
+void OpenGLRainbows::load_default_font() {
+    static const char* const names[] = {"Media/smalfont.png", "Media/smalfont.bmp", "smalfont.png", "smalfont.bmp"};
+    for (const char* name : names) {
+        std::string found;
+        if (resolve_resource(general_pack(), name, found, true)) {
+            font_load(found.c_str(), 0);
+            return;
+        }
+    }
+}
+
+void OpenGLRainbows::text_print(const char* text, std::int32_t length, float x, float y, bool proportional,
+                                float z) {
+    if (text == nullptr || length <= 0) return;
+    const SpriteRecord& r = sprite(k_font_sprite_base + current_font_);
+    if (r.texture == 0) return;
+    flush();
+    std::int32_t w = r.image_width, h = r.image_height;
+    bool tall = w <= h;
+    std::int32_t count = tall ? 256 : 128, rows = tall ? 16 : 8;
+    auto cell_height = static_cast<float>(tall ? h / 16 : h / 8);
+    float row_height = r.t_extent / static_cast<float>(rows);
+    // The store grows like the batch store: at least 512 vertices, then in
+    // steps of 128.
+    std::size_t needed = static_cast<std::size_t>(length) * 4;
+    if (needed * 5 > text_vertices_.size()) {
+        std::size_t capacity = needed <= 512 ? 512 : 128 * (needed / 128 + 1);
+        text_vertices_.resize(capacity * 5);
+    }
+    bind_sprite(k_font_sprite_base + current_font_);
+    apply_smoothing();
+    const GlyphRecord* glyphs = glyphs_[current_font_];
+    float pen_x = std::ceil(x), pen_y = std::ceil(y);
+    float* v = text_vertices_.data();
+    GLsizei vertices = 0;
+    for (std::int32_t i = 0; i < length; ++i) {
+        std::int32_t k = static_cast<std::uint8_t>(text[i]) % count;
+        if (k == 0) break;
+        std::int32_t column = k % 16, row = k / 16;
+        float t0 = row_height * static_cast<float>(rows - 1 - row), t1 = t0 + row_height;
+        float advance = 0, s0 = 0, s1 = 0;
+        if (proportional) {
+            advance = glyphs[k].advance;
+            s0 = glyphs[k].s0;
+            s1 = glyphs[k].s1;
+        } else {
+            advance = static_cast<float>(w / 16);
+            s0 = static_cast<float>(column) * (r.s_extent / 16);
+            s1 = s0 + r.s_extent / 16;
+        }
+        const float quad[4][5] = {{pen_x, pen_y + cell_height, z, s0, t0},
+                                  {pen_x, pen_y, z, s0, t1},
+                                  {pen_x + advance, pen_y + cell_height, z, s1, t0},
+                                  {pen_x + advance, pen_y, z, s1, t1}};
+        std::copy(&quad[0][0], &quad[0][0] + 20, v);
+        v += 20;
+        vertices += 4;
+        pen_x += advance;
+    }
+    if (vertices == 0) return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 20, text_vertices_.data());
+    glTexCoordPointer(2, GL_FLOAT, 20, text_vertices_.data() + 3);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, vertices);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+std::int32_t OpenGLRainbows::text_width(const char* text, std::int32_t length, bool proportional) const {
+    if (text == nullptr || length <= 0) return 0;
+    if (!proportional) return length * (sprite(k_font_sprite_base + current_font_).image_width / 16);
+    std::int32_t width = 0;
+    for (std::int32_t i = 0; i < length; ++i) width += glyphs_[current_font_][static_cast<std::uint8_t>(text[i])].advance;
+    return width;
+}
+
+void OpenGLRainbows::font_get_size(std::int32_t* w, std::int32_t* h) const {
+    const SpriteRecord& r = sprite(k_font_sprite_base + current_font_);
+    *w = r.image_width / 16;
+    *h = r.image_width <= r.image_height ? r.image_height / 16 : r.image_height / 8;
+}
+
+std::int32_t OpenGLRainbows::font_free_slot() const {
+    for (std::int32_t slot = 0; slot < k_font_count - 1; ++slot)
+        if (sprite(k_font_sprite_base + slot).image_width < 16) return slot;
+    return -1;
+}
+
+// ---------------------------------------------------------------- forwarding
+
+namespace {
+OpenGLRainbows* renderer() { return app_state.renderer; }
+}  // namespace
+
+void font_load(const DynString& name, std::int32_t slot) {
+    if (auto* r = renderer()) r->font_load(name.text(), slot);
+}
+void font_select(std::int32_t slot) {
+    if (auto* r = renderer()) r->font_select(slot);
+}
+void text_print(const DynString& text, double x, double y, std::int32_t proportional) {
+    if (auto* r = renderer())
+        r->text_print(text.text(), static_cast<std::int32_t>(text.length()), static_cast<float>(x),
+                      static_cast<float>(y), proportional != 0);
+}
+std::int32_t text_width(const DynString& text, std::int32_t proportional) {
+    auto* r = renderer();
+    return r != nullptr ? r->text_width(text.text(), static_cast<std::int32_t>(text.length()), proportional != 0) : 0;
+}
+void font_get_size(std::int32_t* w, std::int32_t* h) {
+    *w = *h = 0;
+    if (auto* r = renderer()) r->font_get_size(w, h);
+}
+void font_get_size(double* w, double* h) {
+    std::int32_t iw = 0, ih = 0;
+    font_get_size(&iw, &ih);
+    *w = iw;
+    *h = ih;
+}
+std::int32_t font_free_slot() {
+    auto* r = renderer();
+    return r != nullptr ? r->font_free_slot() : -1;
+}
+
+}  // namespace crv
