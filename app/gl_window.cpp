@@ -111,6 +111,7 @@ bool create_gl_window(OpenGLRainbows& renderer, int width, int height, int colou
 
     load_extensions(renderer);
     log_write("init fbo\n");
+    renderer.init_surface_support();
     plat::window_hide(renderer.window);
     log_write("2D VP\n");
     renderer.set_viewport(0, 0, 0, 0);
@@ -167,6 +168,7 @@ bool hide_and_leave_fullscreen(OpenGLRainbows& renderer) {
 void destroy_window(OpenGLRainbows& renderer) {
     if (renderer.window == nullptr) return;
     renderer.flush();
+    renderer.release_all_textures();
     if (renderer.full_screen_active) plat::window_leave_fullscreen(renderer.window);
     renderer.full_screen_active = false;
     plat::window_destroy(renderer.window);

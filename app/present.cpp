@@ -75,6 +75,7 @@ bool pump_messages(OpenGLRainbows& renderer, MessageCallback callback) {
 }
 
 bool swap_and_limit(OpenGLRainbows& renderer, MessageCallback callback) {
+    if (renderer.current_surface >= 0) renderer.surface_use(-1);
     renderer.flush();
     capture_frame_if_requested(renderer, frames_presented);
     if (renderer.window != nullptr) plat::gl_swap(renderer.window);
