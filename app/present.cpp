@@ -106,6 +106,10 @@ void present_frame() {
 
 void idle_step() {
     InputSystem* input = app_state.input;
+    // The mouse as it is now: any change from here ends the wait.
+    std::int32_t mouse_x = 0, mouse_y = 0;
+    int mouse_buttons = 0;
+    if (input != nullptr) input->mouse_peek(&mouse_x, &mouse_y, &mouse_buttons);
     for (int pass = 0; pass < 15; ++pass) {
         music_loop_check();
         pump_for_wait();
@@ -124,9 +128,17 @@ void idle_step() {
         }
         refresh_input();
         if (input != nullptr) {
-            if (quit_key_down(*input)) end_program();
+            input->read_all_mice();
+            if (quit_key_down(*input)) end_with_code_zero();
             for (int code = 0; code <= 254; ++code)
                 if (input->key_is_down(code)) return;
+            std::int32_t x = 0, y = 0;
+            int buttons = 0;
+            input->mouse_peek(&x, &y, &buttons);
+            constexpr int k_left_and_right = 3;
+            if (x != mouse_x || y != mouse_y || ((buttons ^ mouse_buttons) & k_left_and_right) != 0) return;
+            for (int pad = input->joystick_count() - 1; pad >= 0; --pad)
+                if (input->joystick_active(pad)) return;
         }
         plat::sleep_ms(5);
     }
@@ -145,8 +157,13 @@ void wait_for_key() {
 }
 
 void wait_for_mouse_button() {
-    // The mouse arrives with the full input object; until then there is no
-    // button to wait for.
+    InputSystem* input = app_state.input;
+    if (input == nullptr) return;
+    // A button already held does not count: wait for its release first.
+    // These two waits read the buttons directly, without pumping.
+    while (input->read_all_mice()) plat::sleep_ms(5);
+    while (!input->read_all_mice()) idle_step();
+    while (input->read_all_mice()) plat::sleep_ms(5);
 }
 
 void set_paused(bool paused) {
@@ -195,6 +212,7 @@ void set_screen_mode(int width, int height, int full_screen) {
     if (height != 0) renderer->height = height;
     if (full_screen != 0) fullscreen_mode(*renderer);
     else windowed_mode(*renderer);
+    if (app_state.input != nullptr) app_state.input->set_mouse_mode(app_state.input->mouse_exclusive());
     if (app_state.input != nullptr) app_state.input->set_window(renderer->window);
     app_state.main_window = renderer->window;
     for (int i = 0; i < 5; ++i) present_frame();

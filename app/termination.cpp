@@ -42,6 +42,7 @@ void runtime_shutdown() {
     if (app_state.renderer == nullptr) return;
     log_write("Shut down CRV\n");
     plat::change_directory(executable_folder());
+    if (app_state.input != nullptr) app_state.input->release_devices();
     delete app_state.input;
     app_state.input = nullptr;
     // The renderer's destructor takes the window and its context with it.

@@ -1,30 +1,65 @@
 // The input object: the keyboard as 256 key states indexed by key code
-// (the keyboard's scan codes: escape 1, return 28, left alt 56, F4 62, ...)
-// and the queue of typed characters. Created at start-up for the game
-// window, destroyed at program end; reached through app_state.input.
-// Main thread only; nothing here fails.
+// (the keyboard's scan codes: escape 1, return 28, left alt 56, F4 62, ...),
+// the queue of typed characters, one mouse (position, motion, wheel, three
+// buttons) and up to 10 game controllers (six axes, a hat, 32 buttons,
+// rumble). Positions and directions pass through the renderer's screen
+// orientation. Created at start-up for the game window, its devices made
+// by create_devices and released at program end; reached through
+// app_state.input. Main thread only. Missing devices are not errors: they
+// read as released, still or centred, and controller queries on an index
+// without a controller return zero.
 #pragma once
 
 #include "core/dyn_string.hpp"
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace crv {
 
 namespace plat {
 struct Window;
-}
+struct Joystick;
+struct JoystickState;
+}  // namespace plat
 
 constexpr int k_typed_char_limit = 16;
+constexpr int k_max_joysticks = 10;
+// A controller name holds at most this many bytes.
+constexpr int k_joystick_name_limit = 521;
+
+// One mouse's bookkeeping: the position the reads have reached, the
+// position last handed to the program (motion is measured from it) and the
+// wheel notches counted since then. Positions are physical client pixels.
+struct MouseRecord {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t reported_x = 100;
+    std::int32_t reported_y = 100;
+    std::int32_t wheel = 0;
+};
 
 class InputSystem {
 public:
     explicit InputSystem(plat::Window* window);
+    ~InputSystem();
+    InputSystem(const InputSystem&) = delete;
+    InputSystem& operator=(const InputSystem&) = delete;
+
+    // Start-up of the devices for the window. With exclusive_mouse the
+    // mouse is captured (relative motion, no cursor); otherwise positions
+    // are the cursor's and the arrow cursor shows. Writes the start-up's
+    // failure lines to the log.
+    void create_devices(plat::Window* window, bool exclusive_mouse);
+    // Lets go of the devices (program end); harmless twice.
+    void release_devices();
 
     void set_window(plat::Window* window) { window_ = window; }
     plat::Window* window() const { return window_; }
 
+    // ---- keyboard ----
     // Reads the keyboard into the key buffer, while the window is active.
     void poll_keyboard();
     // Bit 7 of the key buffer byte (code taken modulo 256).
@@ -34,7 +69,12 @@ public:
     // keys change.
     void reset_key_queries() { key_queries_ = 0; }
     bool key_down(int code);
+    // The character the key types in the current layout and shift state as
+    // a signed byte value (so 0xE4 gives -28); 8 for backspace, 10 for both
+    // return keys, 0 for modifiers and keys that type no character.
+    int key_to_char(int code);
 
+    // ---- typed characters ----
     // A character from the window: 0 ignored, 13 becomes 10, other control
     // characters except 8, 9, 10 ignored, dropped when 16 are waiting.
     void offer_char(int code);
@@ -43,16 +83,112 @@ public:
     void clear_chars() { chars_.clear(); }
     int waiting_chars() const { return static_cast<int>(chars_.size()); }
 
+    // ---- mouse ----
+    // Captures the mouse (relative motion, hidden cursor) or lets it go
+    // (cursor shown; the first time it reappears it is put where the mouse
+    // has got to).
+    void set_mouse_mode(bool exclusive);
+    bool mouse_exclusive() const { return !absolute_mouse_; }
+    int mouse_count() const { return 1; }
+    void mouse_select(int index);
+    // A consuming read: the position in program coordinates, limited to the
+    // screen (0..width and 0..height inclusive, as the program sees them;
+    // the limit is stored, so a captured mouse stops at the edges), and the
+    // left and right buttons as 0/1.
+    void mouse_state(std::int32_t* x, std::int32_t* y, std::int32_t* left, std::int32_t* right);
+    // A non-consuming read. kind 0, 1: motion since the last consuming read
+    // (program directions); 2: wheel notches counted since then; 3, 4, 5:
+    // left, right, middle button as 0/1; anything else 0.
+    std::int32_t mouse_axis(int kind);
+    // Reads every mouse; whether any button of the current one is down.
+    bool read_all_mice();
+    // A non-consuming read: the position in program coordinates (not
+    // limited) and the button mask (bit 0 left, 1 right, 2 middle).
+    void mouse_peek(std::int32_t* x, std::int32_t* y, int* buttons);
+    const MouseRecord& mouse_record() const { return mouse_; }
+
+    // ---- game controllers ----
+    // Controllers keep their index while attached: one that is unplugged
+    // leaves a slot that reads as zero (and has no name) until another
+    // controller takes it; a new one takes the lowest free slot.
+    std::int32_t joystick_count();
+    DynString joystick_name(int index);
+    // The button byte: 0 released, non-zero pressed; 0 beyond button 31.
+    std::int32_t joystick_button(int index, int button);
+    // axis 0..5: x, y, z, x rotation, y rotation, z rotation, as -1.0..1.0.
+    // x/y and the two rotations turn with the screen orientation.
+    double joystick_axis(int index, int axis);
+    // -1, 0 or 1 from the first hat, turned with the screen orientation.
+    std::int32_t joystick_hat_x(int index);
+    std::int32_t joystick_hat_y(int index);
+    // Controller 0, unturned: raw x and y / 30000 (so +-1 only past
+    // +-30000) and the first two button bytes.
+    void joystick_digital(std::int32_t* x, std::int32_t* y, std::int32_t* button0, std::int32_t* button1);
+    // A constant force for duration_ms; x and y are limited to -1..1 and
+    // give the strength (x^2 + y^2) / 2. Nothing without force feedback.
+    void joystick_rumble(int index, double duration_ms, double x, double y);
+    // Whether a button is pressed, the x, y or z axis is past 0.1 either
+    // way, or the hat points somewhere (the bounded input wait's test).
+    bool joystick_active(int index);
+
 private:
+    struct Reading {
+        std::int32_t x, y;    // new physical position
+        std::int32_t dx, dy;  // motion from the reported position
+        int buttons;
+    };
+    struct JoystickSlot {
+        plat::Joystick* device = nullptr;
+        std::int64_t id = -1;
+        std::string name;
+    };
+
+    Reading read_mouse(bool consume);
+    void refresh_joysticks();
+    void close_joysticks();
+    // The state of the controller at index; all zero (hats centred) and
+    // false without one.
+    bool read_joystick(int index, plat::JoystickState* state);
+    void hat_direction(int index, std::int32_t* x, std::int32_t* y);
+
     plat::Window* window_;
     std::uint8_t keys_[256] = {};
     int key_queries_ = 0;
     std::vector<std::uint8_t> chars_;
+
+    MouseRecord mouse_;
+    bool mouse_device_ = false;
+    bool absolute_mouse_ = false;
+
+    bool joysticks_started_ = false;
+    std::array<JoystickSlot, k_max_joysticks> pads_{};
+    int pad_count_ = 0;
 };
 
-// Game-facing operations on the global input object (0 / empty without it).
+// Game-facing operations on the global input object; without it they
+// return 0, an empty text or zero outputs.
 int key_down(int code);
+int key_to_char(int code);
 // A one-character text with the oldest typed character, or "".
 DynString typed_char();
+int mouse_count();
+void mouse_select(int index);
+void mouse_state(std::int32_t* x, std::int32_t* y, std::int32_t* left, std::int32_t* right);
+void mouse_state(double* x, double* y, double* left, double* right);
+std::int32_t mouse_axis(int kind);
+std::int32_t joystick_count();
+DynString joystick_name(int index);
+std::int32_t joystick_button(int index, int button);
+double joystick_x(int index);
+double joystick_y(int index);
+double joystick_z(int index);
+double joystick_rx(int index);
+double joystick_ry(int index);
+double joystick_rz(int index);
+std::int32_t joystick_hat_x(int index);
+std::int32_t joystick_hat_y(int index);
+void joystick_digital(std::int32_t* x, std::int32_t* y, std::int32_t* button0, std::int32_t* button1);
+void joystick_digital(double* x, double* y, double* button0, double* button1);
+void joystick_rumble(int index, double duration_ms, double x, double y);
 
 }  // namespace crv

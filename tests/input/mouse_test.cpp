@@ -1,0 +1,181 @@
+// The real mouse of the X server: position, buttons, motion and wheel, the
+// screen orientation, and the captured (relative) mode stopping at the
+// screen edges.
+#include "app/app_state.hpp"
+#include "platform/clock.hpp"
+#include "tests/input/input_fixture.hpp"
+
+namespace crv::test {
+namespace {
+
+using MouseTest = InputDisplayTest;
+
+struct MousePosition {
+    std::int32_t x = -1, y = -1, left = -1, right = -1;
+};
+
+MousePosition read_state() {
+    MousePosition m;
+    mouse_state(&m.x, &m.y, &m.left, &m.right);
+    return m;
+}
+
+TEST_F(MouseTest, PositionAndButtons) {
+    EXPECT_EQ(mouse_count(), 1);
+    mouse_select(3);  // there is only mouse 0
+    pointer_to(30, 40);
+    MousePosition m = read_state();
+    EXPECT_EQ(m.x, 30);
+    EXPECT_EQ(m.y, 40);
+    EXPECT_EQ(m.left, 0);
+    EXPECT_EQ(m.right, 0);
+    double fx = 0, fy = 0, fl = 0, fr = 0;
+    mouse_state(&fx, &fy, &fl, &fr);
+    EXPECT_EQ(fx, 30.0);
+    EXPECT_EQ(fy, 40.0);
+
+    struct Case {
+        int button;  // X button number
+        int axis;    // mouse_axis kind that reports it
+    };
+    const Case cases[] = {{1, 3}, {3, 4}, {2, 5}};
+    for (const Case& c : cases) {
+        xdotool("mousedown " + std::to_string(c.button));
+        EXPECT_TRUE(eventually([&] { return mouse_axis(c.axis) == 1; })) << "button " << c.button;
+        for (int other = 3; other <= 5; ++other) {
+            if (other == c.axis) continue;
+            EXPECT_EQ(mouse_axis(other), 0) << "button " << c.button;
+        }
+        m = read_state();
+        EXPECT_EQ(m.left, c.button == 1 ? 1 : 0);
+        EXPECT_EQ(m.right, c.button == 3 ? 1 : 0);
+        EXPECT_TRUE(input().read_all_mice());
+        xdotool("mouseup " + std::to_string(c.button));
+        EXPECT_TRUE(eventually([&] { return mouse_axis(c.axis) == 0; })) << "button " << c.button;
+    }
+    EXPECT_FALSE(input().read_all_mice());
+    EXPECT_EQ(mouse_axis(6), 0);
+    EXPECT_EQ(mouse_axis(-1), 0);
+}
+
+TEST_F(MouseTest, MotionCountsFromTheLastConsumingRead) {
+    pointer_to(30, 40);
+    read_state();
+    EXPECT_EQ(mouse_axis(0), 0);
+    pointer_to(50, 35);
+    // Reading motion does not consume it.
+    EXPECT_EQ(mouse_axis(0), 20);
+    EXPECT_EQ(mouse_axis(1), -5);
+    EXPECT_EQ(mouse_axis(0), 20);
+    read_state();
+    EXPECT_EQ(mouse_axis(0), 0);
+    EXPECT_EQ(mouse_axis(1), 0);
+}
+
+TEST_F(MouseTest, WheelCountsUntilConsumingRead) {
+    read_state();
+    EXPECT_EQ(mouse_axis(2), 0);
+    struct Step {
+        int button;  // 4 away from the user, 5 toward
+        int count;
+    };
+    const Step steps[] = {{4, 1}, {4, 2}, {4, 3}, {5, 2}};
+    for (const Step& s : steps) {
+        xdotool("click " + std::to_string(s.button));
+        EXPECT_TRUE(eventually([&] { return mouse_axis(2) == s.count; })) << "expected " << s.count;
+    }
+    plat::sleep_ms(50);
+    EXPECT_EQ(mouse_axis(2), 2);
+    read_state();
+    EXPECT_EQ(mouse_axis(2), 0);
+}
+
+TEST_F(MouseTest, PositionIsLimitedToTheScreen) {
+    struct Case {
+        int px, py;  // client position, possibly outside
+        int x, y;
+    };
+    const Case cases[] = {{-20, 50, 0, 50}, {50, -30, 50, 0}, {k_window_width + 40, 10, k_window_width, 10},
+                          {10, k_window_height + 7, 10, k_window_height}};
+    for (const Case& c : cases) {
+        pointer_to(c.px, c.py);
+        MousePosition m = read_state();
+        EXPECT_EQ(m.x, c.x) << c.px << "," << c.py;
+        EXPECT_EQ(m.y, c.y) << c.px << "," << c.py;
+    }
+}
+
+TEST_F(MouseTest, PositionAndMotionFollowTheOrientation) {
+    // Physical (30, 40) and a physical move of (+10, +4), as the program
+    // sees them under each orientation of the 320 x 240 screen.
+    struct Case {
+        int orientation;
+        int x, y;
+        int dx, dy;
+    };
+    const int w = k_window_width, h = k_window_height;
+    const Case cases[] = {
+        {0, 30, 40, 10, 4},
+        {1, 40, w - 1 - 30, 4, -10},
+        {2, w - 1 - 30, h - 1 - 40, -10, -4},
+        {3, h - 1 - 40, 30, -4, 10},
+    };
+    for (const Case& c : cases) {
+        renderer().set_orientation(c.orientation);
+        pointer_to(30, 40);
+        MousePosition m = read_state();
+        EXPECT_EQ(m.x, c.x) << "orientation " << c.orientation;
+        EXPECT_EQ(m.y, c.y) << "orientation " << c.orientation;
+        pointer_to(40, 44);
+        EXPECT_EQ(mouse_axis(0), c.dx) << "orientation " << c.orientation;
+        EXPECT_EQ(mouse_axis(1), c.dy) << "orientation " << c.orientation;
+        // The position moved the same way the motion says.
+        m = read_state();
+        EXPECT_EQ(m.x, c.x + c.dx) << "orientation " << c.orientation;
+        EXPECT_EQ(m.y, c.y + c.dy) << "orientation " << c.orientation;
+    }
+}
+
+TEST_F(MouseTest, CapturedMouseStopsAtTheEdges) {
+    pointer_to(100, 100);
+    input().set_mouse_mode(true);
+    EXPECT_TRUE(input().mouse_exclusive());
+    MousePosition start = read_state();
+    EXPECT_EQ(start.x, 100);
+    EXPECT_EQ(start.y, 100);
+
+    xdotool("mousemove_relative -- 25 -12");
+    ASSERT_TRUE(eventually([&] { return mouse_axis(0) == 25 && mouse_axis(1) == -12; }))
+        << mouse_axis(0) << "," << mouse_axis(1);
+    MousePosition m = read_state();
+    EXPECT_EQ(m.x, 125);
+    EXPECT_EQ(m.y, 88);
+
+    // Far past the left edge: the position stops at 0 and motion back to the
+    // right starts from there.
+    xdotool("mousemove_relative -- -2000 0");
+    ASSERT_TRUE(eventually([&] { return mouse_axis(0) <= -125; }));
+    m = read_state();
+    EXPECT_EQ(m.x, 0);
+    xdotool("mousemove_relative -- 30 0");
+    ASSERT_TRUE(eventually([&] { return mouse_axis(0) == 30; }));
+    EXPECT_EQ(read_state().x, 30);
+
+    // Past the right and bottom edges: the width and height themselves.
+    xdotool("mousemove_relative -- 3000 3000");
+    ASSERT_TRUE(eventually([&] { return mouse_axis(0) >= k_window_width - 30; }));
+    m = read_state();
+    EXPECT_EQ(m.x, k_window_width);
+    EXPECT_EQ(m.y, k_window_height);
+
+    // Letting the mouse go shows the cursor where the mouse had got to.
+    input().set_mouse_mode(false);
+    EXPECT_FALSE(input().mouse_exclusive());
+    EXPECT_TRUE(eventually([&] {
+        MousePosition now = read_state();
+        return now.x == k_window_width && now.y == k_window_height;
+    }));
+}
+
+}  // namespace
+}  // namespace crv::test
