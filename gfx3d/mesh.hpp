@@ -65,7 +65,12 @@ public:
     T& back() { return data_[static_cast<std::size_t>(count_ - 1)]; }
 
     void push_back(const T& v) {
-        if (count_ == capacity_) grow(count_ + 1);
+        if (count_ == capacity_) {
+            T copy = v;  // v may live in the block that growing frees
+            grow(count_ + 1);
+            data_[static_cast<std::size_t>(count_++)] = std::move(copy);
+            return;
+        }
         data_[static_cast<std::size_t>(count_++)] = v;
     }
     // Room for n elements: the minimum capacity if that suffices, else the
