@@ -56,7 +56,12 @@ struct AppState {
     void (*win32_callback)() = nullptr;
     CallbackState win32_callback_state = CallbackState::not_looked_up;
     plat::MediaPlayer* music_window = nullptr;
+    // > 0: looping, restarts when clock_ms reaches it; 0: not looping;
+    // < 0: looping but paused (the negated restart time).
     double music_restart_time = 0;
+    double music_volume = -1;      // last volume sent (1 full); -1: send the next one
+    double music_pause_time = 0;   // clock_ms when looping music was paused
+    DynString music_file_name;     // the resolved name of the current piece
 
     // Build information the game module supplies (platform queries).
     const char* build_stamp = "";  // build date + "-" + build time

@@ -4,6 +4,7 @@
 #include "app/callbacks.hpp"
 #include "app/frame_capture.hpp"
 #include "app/gl_window.hpp"
+#include "app/media.hpp"
 #include "app/termination.hpp"
 #include "input/input.hpp"
 #include "platform/clock.hpp"
@@ -42,8 +43,8 @@ void bring_window_forward() {
     app_state.activate_request = false;
 }
 
-// Music restarts come with the music player; nothing loops before then.
-void music_loop_check() {}
+// Looping music whose time is up starts again.
+void music_loop_check() { music_loop_update(); }
 
 // One pump as the waits do it: callback lookup, messages, end on failure.
 void pump_for_wait() {

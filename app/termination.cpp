@@ -2,10 +2,12 @@
 
 #include "app/app_state.hpp"
 #include "app/log.hpp"
+#include "app/media.hpp"
 #include "app/startup.hpp"
 #include "input/input.hpp"
 #include "platform/paths.hpp"
 #include "render2d/rainbows.hpp"
+#include "sound/sound.hpp"
 #include "platform/debug_channel.hpp"
 #include "platform/process.hpp"
 
@@ -41,10 +43,12 @@ void runtime_shutdown() {
     }
     if (app_state.renderer == nullptr) return;
     log_write("Shut down CRV\n");
+    music_stop();
     plat::change_directory(executable_folder());
     if (app_state.input != nullptr) app_state.input->release_devices();
     delete app_state.input;
     app_state.input = nullptr;
+    sound_system_stop();
     // The renderer's destructor takes the window and its context with it.
     OpenGLRainbows* renderer = app_state.renderer;
     app_state.renderer = nullptr;
