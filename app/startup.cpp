@@ -9,6 +9,7 @@
 #include "core/number_text.hpp"
 #include "core/random.hpp"
 #include "input/input.hpp"
+#include "net/lobby.hpp"
 #include "platform/debug_channel.hpp"
 #include "platform/paths.hpp"
 #include "platform/window.hpp"
@@ -63,6 +64,7 @@ int runtime_startup(int show_command, const char* caption) {
     app_state.caption = caption;
     random_seed(static_cast<std::uint32_t>(to_int32(clock_since_start())));
     log_write("Network\n");
+    network_startup();
     log_write("Input\n");
     app_state.input = new InputSystem(app_state.main_window);
     log_write("Window mode\n");

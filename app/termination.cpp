@@ -5,6 +5,7 @@
 #include "app/media.hpp"
 #include "app/startup.hpp"
 #include "input/input.hpp"
+#include "net/lobby.hpp"
 #include "platform/paths.hpp"
 #include "render2d/rainbows.hpp"
 #include "sound/sound.hpp"
@@ -45,6 +46,7 @@ void runtime_shutdown() {
     log_write("Shut down CRV\n");
     music_stop();
     plat::change_directory(executable_folder());
+    network_shutdown();
     if (app_state.input != nullptr) app_state.input->release_devices();
     delete app_state.input;
     app_state.input = nullptr;
