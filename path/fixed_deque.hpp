@@ -1,10 +1,10 @@
 // FixedDeque: a ring buffer of fixed capacity for small trivially copyable
-// values (the planner keeps node pointers in it). Two equal buffers are
-// held, the live ring and a scratch buffer that insert and erase copy into,
-// so that nothing is allocated after reserve. An empty flag tells a full
-// ring (head == tail) from an empty one. Every operation that cannot be
-// carried out (full, empty, index out of range) returns false and changes
-// nothing; reads outside the contents give a value-initialised T.
+// values (the planner keeps node pointers in it). Nothing is allocated after
+// reserve. Insert and erase in the middle shift whichever side of the
+// position is shorter, one slot, in place. An empty flag tells a full ring
+// (head == tail) from an empty one. Every operation that cannot be carried
+// out (full, empty, index out of range) returns false and changes nothing;
+// reads outside the contents give a value-initialised T.
 // Single-threaded; the owner decides the lifetime.
 #pragma once
 
@@ -13,7 +13,6 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
-#include <utility>
 
 namespace crv {
 
@@ -27,16 +26,14 @@ public:
     FixedDeque& operator=(const FixedDeque&) = delete;
     virtual ~FixedDeque() = default;
 
-    // Drops the contents and both buffers, then holds room for capacity
+    // Drops the contents and the buffer, then holds room for capacity
     // elements (none for capacity <= 0).
     void reserve(std::int32_t capacity) {
         live_.reset();
-        scratch_.reset();
         capacity_ = 0;
         clear();
         if (capacity <= 0) return;
         live_ = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(capacity));
-        scratch_ = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(capacity));
         capacity_ = capacity;
     }
 
@@ -85,18 +82,21 @@ public:
     }
 
     // Puts value in front of the element now at i (i == size appends).
-    // The contents are laid out afresh from slot 0 of the scratch buffer,
-    // which then becomes the live ring.
     bool insert(std::int32_t i, T value) noexcept {
         const std::int32_t n = size();
         if (i < 0 || i > n) return false;
         if (i == n) return push_back(value);
         if (i == 0) return push_front(value);
         if (n == capacity_) return false;
-        copy_out(0, i, scratch_.get());
-        scratch_[i] = value;
-        copy_out(i, n - i, scratch_.get() + i + 1);
-        adopt_scratch(n + 1);
+        if (i <= n - i) {
+            const std::int32_t from = head_;
+            head_ = head_ == 0 ? capacity_ - 1 : head_ - 1;
+            shift_down(head_, from, i);
+        } else {
+            shift_up(slot(i), n - i);
+            tail_ = tail_ + 1 == capacity_ ? 0 : tail_ + 1;
+        }
+        live_[slot(i)] = value;
         return true;
     }
 
@@ -105,9 +105,13 @@ public:
         if (i < 0 || i >= n) return false;
         if (i == n - 1) return pop_back();
         if (i == 0) return pop_front();
-        copy_out(0, i, scratch_.get());
-        copy_out(i + 1, n - i - 1, scratch_.get() + i);
-        adopt_scratch(n - 1);
+        if (i < n - 1 - i) {
+            shift_up(head_, i);
+            head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
+        } else {
+            shift_down(slot(i), slot(i + 1), n - i - 1);
+            tail_ = tail_ == 0 ? capacity_ - 1 : tail_ - 1;
+        }
         return true;
     }
 
@@ -123,26 +127,36 @@ private:
         return s >= capacity_ ? s - capacity_ : s;
     }
 
-    // Copies count elements, starting at logical index from, to dest: at
-    // most two blocks, since the ring wraps at most once.
-    void copy_out(std::int32_t from, std::int32_t count, T* dest) const noexcept {
-        if (count <= 0) return;
-        const std::int32_t first = slot(from);
-        const std::int32_t run = std::min(count, capacity_ - first);
-        std::memcpy(dest, live_.get() + first, sizeof(T) * static_cast<std::size_t>(run));
-        if (run < count)
-            std::memcpy(dest + run, live_.get(), sizeof(T) * static_cast<std::size_t>(count - run));
+    // Moves count elements starting at physical slot from one slot down, to
+    // to (from - 1, wrapping), front to back in runs that do not wrap.
+    void shift_down(std::int32_t to, std::int32_t from, std::int32_t count) noexcept {
+        while (count > 0) {
+            const std::int32_t run = std::min({count, capacity_ - from, capacity_ - to});
+            std::memmove(live_.get() + to, live_.get() + from, sizeof(T) * static_cast<std::size_t>(run));
+            from = from + run == capacity_ ? 0 : from + run;
+            to = to + run == capacity_ ? 0 : to + run;
+            count -= run;
+        }
     }
 
-    void adopt_scratch(std::int32_t count) noexcept {
-        std::swap(live_, scratch_);
-        head_ = 0;
-        tail_ = count == capacity_ ? 0 : count;
-        empty_ = count == 0;
+    // Moves count elements starting at physical slot from one slot up,
+    // back to front in runs that do not wrap. Ends are kept in 1..capacity
+    // so that a run always lies below its end.
+    void shift_up(std::int32_t from, std::int32_t count) noexcept {
+        std::int32_t from_end = from + count;
+        if (from_end > capacity_) from_end -= capacity_;
+        std::int32_t to_end = from_end == capacity_ ? 1 : from_end + 1;
+        while (count > 0) {
+            const std::int32_t run = std::min({count, from_end, to_end});
+            std::memmove(live_.get() + to_end - run, live_.get() + from_end - run,
+                         sizeof(T) * static_cast<std::size_t>(run));
+            from_end = from_end == run ? capacity_ : from_end - run;
+            to_end = to_end == run ? capacity_ : to_end - run;
+            count -= run;
+        }
     }
 
     std::unique_ptr<T[]> live_;
-    std::unique_ptr<T[]> scratch_;
     std::int32_t capacity_ = 0;
     std::int32_t head_ = 0;
     std::int32_t tail_ = 0;

@@ -1,6 +1,7 @@
 #include "path/node_storage.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace crv {
@@ -24,6 +25,7 @@ void NodeHashTable::set_bits(int n) {
     std::unique_ptr<Node*[]> fresh(new Node*[std::size_t{1} << n]());
     buckets_ = std::move(fresh);
     bits_ = n;
+    count_ = 0;
 }
 
 bool NodeHashTable::insert(Node* node) noexcept {
@@ -38,6 +40,7 @@ void NodeHashTable::insert_new(Node* node) noexcept {
     Node*& head = buckets_[bucket_of(node->x, node->y)];
     node->bucket_next = head;
     head = node;
+    ++count_;
 }
 
 NodeHashTable::Cursor NodeHashTable::find(std::int32_t x, std::int32_t y) noexcept {
@@ -62,23 +65,14 @@ bool NodeHashTable::erase_found(Cursor& cursor) noexcept {
     cursor.node->bucket_next = nullptr;
     cursor.link = nullptr;
     cursor.node = nullptr;
+    --count_;
     return true;
 }
 
 void NodeHashTable::clear(NodeFactory& pool) noexcept {
-    const std::uint32_t n = bucket_count();
-    for (std::uint32_t b = 0; b < n; ++b) {
-        for (Node* node = buckets_[b]; node != nullptr; node = node->bucket_next) pool.put_back();
-        buckets_[b] = nullptr;
-    }
-}
-
-std::int64_t NodeHashTable::node_count() const noexcept {
-    std::int64_t count = 0;
-    const std::uint32_t n = bucket_count();
-    for (std::uint32_t b = 0; b < n; ++b)
-        for (Node* node = buckets_[b]; node != nullptr; node = node->bucket_next) ++count;
-    return count;
+    pool.put_back(static_cast<std::int32_t>(std::min<std::int64_t>(count_, INT32_MAX)));
+    std::fill_n(buckets_.get(), bucket_count(), nullptr);
+    count_ = 0;
 }
 
 }  // namespace crv

@@ -8,7 +8,9 @@
 // resizing may throw std::bad_alloc.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace crv {
@@ -36,9 +38,15 @@ public:
     Node* take_node() noexcept {
         return next_free_ < count_ ? &nodes_[next_free_++] : nullptr;
     }
-    // Gives one node back; never goes below the first node.
-    void put_back() noexcept {
-        if (next_free_ > 0) --next_free_;
+    // Gives nodes back, the last handed out first; never goes below the
+    // first node.
+    void put_back(std::int32_t count = 1) noexcept {
+        next_free_ = count >= next_free_ ? 0 : next_free_ - std::max(count, 0);
+    }
+    // Whether the node is one of those handed out and not yet given back.
+    bool in_use(const Node* node) const noexcept {
+        const std::less<const Node*> before;
+        return node != nullptr && !before(node, nodes_.get()) && before(node, nodes_.get() + next_free_);
     }
 
     std::int32_t count() const noexcept { return count_; }
@@ -96,11 +104,14 @@ public:
     // Gives every node held back to the pool, then empties every bucket.
     void clear(NodeFactory& pool) noexcept;
     // Nodes in all chains.
-    std::int64_t node_count() const noexcept;
+    std::int64_t node_count() const noexcept { return count_; }
 
 private:
     std::unique_ptr<Node*[]> buckets_;
     int bits_ = 0;
+    // Kept as nodes come and go, so that neither clear nor node_count has
+    // to walk the chains (with few buckets they grow long).
+    std::int64_t count_ = 0;
 };
 
 }  // namespace crv

@@ -96,14 +96,11 @@ void Planner::start() {
 }
 
 void Planner::reset() {
-    for (std::int32_t i = 0, n = open_.size(); i < n; ++i) {
-        forget_cell(open_.at(i));
-        pool_.put_back();
-    }
+    // Every node handed out is in one of the two lists, so this gives all of
+    // them back. The cell index needs no clearing: it only believes nodes
+    // that are handed out and sit on its cell.
+    pool_.put_back(open_.size());
     open_.clear();
-    for (std::uint32_t b = 0, n = closed_.bucket_count(); b < n; ++b)
-        for (const Node* node = closed_.bucket_head(b); node != nullptr; node = node->bucket_next)
-            forget_cell(node);
     closed_.clear(pool_);
     result_ = nullptr;
     finished_ = true;
@@ -157,10 +154,14 @@ void Planner::close_node(Node* node) noexcept {
     cell_closed_[cell_index(node->x, node->y)] = 1;
 }
 
-void Planner::forget_cell(const Node* node) noexcept {
-    if (cell_nodes_ == nullptr) return;
+Node* Planner::cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept {
+    Node* node = cell_nodes_[cell];
+    return pool_.in_use(node) && node->x == x && node->y == y ? node : nullptr;
+}
+
+void Planner::own_cell(Node* node) noexcept {
     const std::int64_t cell = cell_index(node->x, node->y);
-    cell_nodes_[cell] = nullptr;
+    cell_nodes_[cell] = node;
     cell_closed_[cell] = 0;
 }
 
@@ -179,7 +180,7 @@ void AStarPlanner::start() {
         pool_.put_back();
         return;
     }
-    cell_nodes_[cell_index(node->x, node->y)] = node;
+    own_cell(node);
 }
 
 bool AStarPlanner::search() {
@@ -219,7 +220,7 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, float 
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
     const std::int64_t cell = cell_index(nx, ny);
-    Node* node = cell_nodes_[cell];
+    Node* node = cell_node(cell, nx, ny);
     if (node != nullptr) {
         if (!(g < node->g)) return true;
         if (cell_closed_[cell] != 0) {
@@ -246,7 +247,7 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, float 
     node->g = g;
     node->bucket_next = nullptr;
     open_insert(node);
-    cell_nodes_[cell] = node;
+    own_cell(node);
     return true;
 }
 

@@ -93,7 +93,10 @@ protected:
     // Position of a node known to be in the open list, or -1.
     std::int32_t open_position(const Node* node) const noexcept;
     void close_node(Node* node) noexcept;
-    void forget_cell(const Node* node) noexcept;
+    // The node of the cell in the current search, or null.
+    Node* cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept;
+    // Makes a fresh node (open, not closed) the node of its cell.
+    void own_cell(Node* node) noexcept;
 
     bool finished_ = true;
     NodeFactory pool_;
@@ -106,7 +109,9 @@ protected:
     Node* result_ = nullptr;
     // Per cell: its node, if it has one, and whether that node is closed.
     // Each cell gets at most one node, so these answer "is it open, is it
-    // closed" without walking the open list or a closed chain.
+    // closed" without walking the open list or a closed chain. An entry
+    // counts only while its node is handed out and still sits on that cell,
+    // so that returning the nodes to the pool retires the whole index.
     std::unique_ptr<Node*[]> cell_nodes_;
     std::unique_ptr<std::uint8_t[]> cell_closed_;
 };

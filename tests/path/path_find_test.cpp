@@ -198,6 +198,84 @@ TEST(PathFind, ElementTypeForms) {
     EXPECT_EQ(none.size1(), 0);
 }
 
+// The search written out plainly: the open list a vector kept in
+// non-increasing f (the next node at the back, a new node in front of its
+// equals), positions found by walking it, at most one node per cell.
+Cells plain_search(const DynArray<double>& map, double weight, int sx, int sy, int gx, int gy) {
+    struct Entry { int parent; int x, y; float f, g; bool closed; };
+    const int width = map.size1();
+    const int height = map.size2();
+    const std::vector<double> costs = test::step_costs(map);
+    const auto w = static_cast<float>(std::max(0.0, std::min(weight, 1.0)));
+    std::vector<Entry> nodes{{-1, sx, sy, 0.0f, 0.0f, false}};
+    std::vector<int> cell_node(costs.size(), -1);
+    cell_node[static_cast<std::size_t>(sx + width * sy)] = 0;
+    std::vector<int> open{0};
+    auto insert_sorted = [&](int node) {
+        std::size_t at = 0;
+        while (at < open.size() && nodes[static_cast<std::size_t>(open[at])].f > nodes[static_cast<std::size_t>(node)].f) ++at;
+        open.insert(open.begin() + static_cast<std::ptrdiff_t>(at), node);
+    };
+    while (!open.empty()) {
+        const int current = open.back();
+        open.pop_back();
+        const Entry here = nodes[static_cast<std::size_t>(current)];
+        if (here.x == gx && here.y == gy) {
+            Cells cells;
+            for (int n = current; n >= 0; n = nodes[static_cast<std::size_t>(n)].parent)
+                cells.emplace(cells.begin(), nodes[static_cast<std::size_t>(n)].x, nodes[static_cast<std::size_t>(n)].y);
+            return cells;
+        }
+        const int dx[4] = {0, 1, -1, 0};
+        const int dy[4] = {-1, 0, 0, 1};
+        for (int k = 0; k < 4; ++k) {
+            const int nx = here.x + dx[k];
+            const int ny = here.y + dy[k];
+            if (nx < 0 || nx >= width || ny < 0 || ny >= height) continue;
+            const auto cell = static_cast<std::size_t>(nx + width * ny);
+            if (costs[cell] < 0) continue;
+            const float g = here.g + static_cast<float>(costs[cell]);
+            const auto h = static_cast<float>(std::abs(gx - nx) + std::abs(gy - ny));
+            const float f = g + w * (h - g);
+            int node = cell_node[cell];
+            if (node >= 0) {
+                Entry& known = nodes[static_cast<std::size_t>(node)];
+                if (!(g < known.g)) continue;
+                if (known.closed)
+                    known.closed = false;
+                else
+                    open.erase(std::find(open.begin(), open.end(), node));
+                known.parent = current;
+                known.g = g;
+                known.f = f;
+            } else {
+                node = static_cast<int>(nodes.size());
+                nodes.push_back({current, nx, ny, f, g, false});
+                cell_node[cell] = node;
+            }
+            insert_sorted(node);
+        }
+        nodes[static_cast<std::size_t>(current)].closed = true;
+    }
+    return {};
+}
+
+// Every weight, including those that reopen closed cells, gives exactly the
+// path of the plain search.
+TEST(PathFind, SameOrderAsThePlainSearch) {
+    for (unsigned seed = 100; seed < 112; ++seed) {
+        const int width = 12 + static_cast<int>(seed % 5) * 6;
+        const int height = 30 - static_cast<int>(seed % 4) * 5;
+        const DynArray<double> map = test::random_map(width, height, 0.25, seed % 2 == 0 ? 10 : 3, seed);
+        for (const double weight : {0.0, 0.3, 0.5, 0.75, 0.9, 1.0}) {
+            DynArray<std::int32_t> path;
+            path_find(map, path, weight, 0, height - 1, width - 1, 0);
+            EXPECT_EQ(text_of(cells_of(path)), text_of(plain_search(map, weight, 0, height - 1, width - 1, 0)))
+                << "seed " << seed << " weight " << weight;
+        }
+    }
+}
+
 // On random maps every path is a proper walk; it exists exactly when a
 // reference search reaches the goal, and with weight 0 (and 0.5, whose
 // distance estimate never overrates the cost) it is as cheap as the

@@ -66,8 +66,7 @@ TEST(FixedDeque, BehavesLikeADequeOfFixedCapacity) {
     }
 }
 
-// An insert that fills the ring lays it out from slot 0 to the last slot;
-// the ring must then keep working across the wrap.
+// A ring filled by an insert must go on working across the wrap.
 TEST(FixedDeque, FillingByInsertKeepsTheRingUsable) {
     FixedDeque<int> ring;
     ring.reserve(4);
@@ -111,10 +110,17 @@ TEST(NodeFactory, HandsOutEachNodeOnceAndTakesThemBackInBulk) {
     ASSERT_NE(a, nullptr);
     EXPECT_TRUE(a != b && b != c && a != c);
     EXPECT_EQ(pool.take_node(), nullptr);
+    EXPECT_TRUE(pool.in_use(c));
     pool.put_back();
+    EXPECT_FALSE(pool.in_use(c));
+    EXPECT_TRUE(pool.in_use(b));
     EXPECT_EQ(pool.take_node(), c);
-    for (int k = 0; k < 5; ++k) pool.put_back();
+    pool.put_back(2);
+    EXPECT_EQ(pool.next_free(), 1);
+    pool.put_back(5);
     EXPECT_EQ(pool.next_free(), 0);
+    EXPECT_FALSE(pool.in_use(a));
+    EXPECT_FALSE(pool.in_use(nullptr));
     EXPECT_EQ(pool.take_node(), a);
     EXPECT_FALSE(pool.reserve(-2));
     EXPECT_EQ(pool.count(), 3);
