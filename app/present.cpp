@@ -6,6 +6,7 @@
 #include "app/gl_window.hpp"
 #include "app/media.hpp"
 #include "app/termination.hpp"
+#include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"
 #include "platform/clock.hpp"
 #include "platform/window.hpp"
@@ -95,6 +96,7 @@ void present_frame() {
         if (quit_key_down(*input)) end_with_code_zero();
         if (input->key_is_down(56) && input->key_is_down(62)) end_with_code_zero();
     }
+    finish_3d_shadow_pass();
     music_loop_check();
     MessageCallback callback = message_callback();
     OpenGLRainbows* renderer = app_state.renderer;
@@ -103,6 +105,7 @@ void present_frame() {
     ++frames_presented;
     if (!swap_and_limit(*renderer, callback)) end_with_code_zero();
     renderer->reset_frame_state();
+    reset_3d_texture_variant();
 }
 
 void idle_step() {

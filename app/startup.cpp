@@ -8,6 +8,7 @@
 #include "app/termination.hpp"
 #include "core/number_text.hpp"
 #include "core/random.hpp"
+#include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"
 #include "net/lobby.hpp"
 #include "platform/debug_channel.hpp"
@@ -65,6 +66,7 @@ int runtime_startup(int show_command, const char* caption) {
     random_seed(static_cast<std::uint32_t>(to_int32(clock_since_start())));
     log_write("Network\n");
     network_startup();
+    app_state.engine3d = new Rainbows3D(&renderer);
     log_write("Input\n");
     app_state.input = new InputSystem(app_state.main_window);
     log_write("Window mode\n");

@@ -4,6 +4,7 @@
 #include "app/log.hpp"
 #include "app/media.hpp"
 #include "app/startup.hpp"
+#include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"
 #include "net/lobby.hpp"
 #include "platform/paths.hpp"
@@ -56,6 +57,10 @@ void runtime_shutdown() {
     app_state.renderer = nullptr;
     app_state.main_window = nullptr;
     delete renderer;
+    // After the renderer: the context is gone, so the engine frees only
+    // its memory.
+    delete app_state.engine3d;
+    app_state.engine3d = nullptr;
     log_write("crv is shut down\n");
 }
 
