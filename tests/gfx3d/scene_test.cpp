@@ -8,6 +8,7 @@
 #include "render2d/rainbows.hpp"
 #include "sys/resource.hpp"
 #include "tests/gfx3d/mesh_fixtures.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/gl_window.hpp"
 
 #include <gtest/gtest.h>
@@ -486,6 +487,32 @@ TEST_F(Scene, CollisionDisplayDrawsTheTestedShapes) {
     EXPECT_GT(count(false, 1), 10);  // green: a miss
     e().collision_display = false;
     EXPECT_EQ(count(true, 0), 0);
+}
+
+TEST(Example, SceneRunsHeadlessAndShowsItsObjects) {
+    test::TempDir dir;
+    test::ChildResult r = test::run_child({CRV_SCENE3D, "12"},
+                                          {{"CORVANE_AUTOMATION", "1"},
+                                           {"TMPDIR", dir.path()},
+                                           {"CORVANE_CAPTURE_FRAMES", dir.path() + ":10"}},
+                                          false, 40000);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    Picture p;
+    ASSERT_TRUE(read_ppm(dir.file("frame_10.ppm"), p));
+    ASSERT_EQ(p.width, 640);
+    // Floor, cube, shadow and background make for many colours; the cube's
+    // blue texture shows near the middle of the picture.
+    std::vector<bool> seen(1 << 15);
+    int colours = 0, blue = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const std::uint8_t* c = p.at(x, y);
+            int key = (c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3);
+            if (!seen[static_cast<std::size_t>(key)]) seen[static_cast<std::size_t>(key)] = true, ++colours;
+            if (x > 200 && x < 440 && y > 100 && y < 340 && c[2] > c[0] + 80) ++blue;
+        }
+    EXPECT_GT(colours, 50);
+    EXPECT_GT(blue, 500);
 }
 
 }  // namespace
