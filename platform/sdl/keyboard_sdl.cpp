@@ -170,29 +170,37 @@ constexpr KeyName k_typing_keys[] = {
     {181, "KPDV"},
 };
 
-// X key codes of the typing keys, read from the server once (0: none).
-const std::array<std::uint8_t, 256>& x_key_codes(Display* d) {
-    static std::array<std::uint8_t, 256> codes{};
+struct XKeyCodes {
+    std::array<std::uint8_t, 256> codes{};  // 0: none
+    bool any = false;
+};
+
+// X key codes of the typing keys, read from the server once.
+const XKeyCodes& x_key_codes(Display* d) {
+    static XKeyCodes result;
     static bool loaded = false;
-    if (loaded) return codes;
+    if (loaded) return result;
     loaded = true;
+    auto& codes = result.codes;
     XkbDescPtr desc = XkbGetMap(d, 0, XkbUseCoreKbd);
-    if (desc == nullptr) return codes;
+    if (desc == nullptr) return result;
     if (XkbGetNames(d, XkbKeyNamesMask, desc) == Success && desc->names != nullptr &&
         desc->names->keys != nullptr) {
         for (int k = desc->min_key_code; k <= desc->max_key_code && k < 256; ++k) {
             const char* name = desc->names->keys[k].name;
-            for (const KeyName& key : k_typing_keys)
-                if (std::strncmp(name, key.name, XkbKeyNameLength) == 0 && codes[key.code] == 0)
-                    codes[key.code] = static_cast<std::uint8_t>(k);
+            for (const KeyName& key : k_typing_keys) {
+                if (std::strncmp(name, key.name, XkbKeyNameLength) != 0 || codes[key.code] != 0) continue;
+                codes[key.code] = static_cast<std::uint8_t>(k);
+                result.any = true;
+            }
         }
     }
     XkbFreeKeyboard(desc, 0, True);
-    return codes;
+    return result;
 }
 
 int x_key_char(Display* d, int code) {
-    unsigned keycode = x_key_codes(d)[static_cast<std::size_t>(code)];
+    unsigned keycode = x_key_codes(d).codes[static_cast<std::size_t>(code)];
     if (keycode == 0) return 0;
     XkbStateRec state{};
     if (XkbGetState(d, XkbUseCoreKbd, &state) != Success) return 0;
@@ -261,7 +269,9 @@ void keyboard_state(std::uint8_t states[256]) {
 
 int key_char(int code) {
     if (code < 0 || code > 255) return 0;
-    if (x_display != nullptr) return x_key_char(x_display, code);
+    // The X server's own layout when it names its keys (any server with the
+    // keyboard extension does); SDL's view of the layout otherwise.
+    if (x_display != nullptr && x_key_codes(x_display).any) return x_key_char(x_display, code);
     return sdl_key_char(code);
 }
 
