@@ -156,6 +156,7 @@ public:
 
     // --- sprites (sprites.cpp) ---
     bool valid_sprite(std::int32_t n) const { return n >= 0 && n < k_sprite_count; }
+    bool drawable_sprite(std::int32_t n) const;
     const SpriteRecord& sprite(std::int32_t n) const { return sprites_[static_cast<std::size_t>(n)]; }
     // Texturing on unit 0 with the sprite's texture, wrap repeat; negative
     // (or out of range): texturing off.

@@ -414,8 +414,14 @@ void OpenGLRainbows::anim_set_frame_size(std::int32_t n, std::int32_t frame_w, s
 
 // ---------------------------------------------------------------- drawing
 
+// An empty sprite draws nothing: with its texture name 0 bound, OpenGL
+// would fill a stretched quad with the plain current colour.
+bool OpenGLRainbows::drawable_sprite(std::int32_t n) const {
+    return valid_sprite(n) && sprites_[static_cast<std::size_t>(n)].texture != 0;
+}
+
 void OpenGLRainbows::sprite_draw(std::int32_t n, std::int32_t x, std::int32_t y) {
-    if (!valid_sprite(n)) return;
+    if (!drawable_sprite(n)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();
@@ -428,7 +434,7 @@ void OpenGLRainbows::sprite_draw(std::int32_t n, std::int32_t x, std::int32_t y)
 
 void OpenGLRainbows::sprite_draw_stretched(std::int32_t n, std::int32_t x, std::int32_t y, std::int32_t w,
                                            std::int32_t h) {
-    if (!valid_sprite(n)) return;
+    if (!drawable_sprite(n)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();
@@ -440,7 +446,7 @@ void OpenGLRainbows::sprite_draw_stretched(std::int32_t n, std::int32_t x, std::
 }
 
 void OpenGLRainbows::sprite_draw_zoomed(std::int32_t n, std::int32_t x, std::int32_t y, float zoom_x, float zoom_y) {
-    if (!valid_sprite(n)) return;
+    if (!drawable_sprite(n)) return;
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float w = r.image_width, h = r.image_height;
     float sw = zoom_x * w, sh = zoom_y * h;
@@ -452,7 +458,7 @@ void OpenGLRainbows::sprite_draw_rotated(std::int32_t n, std::int32_t x, std::in
 }
 
 void OpenGLRainbows::sprite_draw_rotozoom(std::int32_t n, std::int32_t x, std::int32_t y, float angle, float zoom) {
-    if (!valid_sprite(n)) return;
+    if (!drawable_sprite(n)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();
@@ -486,7 +492,7 @@ bool OpenGLRainbows::frame_origin(std::int32_t n, std::int32_t frame, bool at_le
 
 void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y) {
     std::int32_t fx = 0, fy = 0;
-    if (!valid_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
+    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();
@@ -504,7 +510,7 @@ void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t 
 void OpenGLRainbows::anim_draw_stretched(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                          std::int32_t w, std::int32_t h) {
     std::int32_t fx = 0, fy = 0;
-    if (!valid_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
+    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();
@@ -523,7 +529,7 @@ void OpenGLRainbows::anim_draw_stretched(std::int32_t n, std::int32_t frame, std
 void OpenGLRainbows::anim_draw_rotozoom(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                         float angle, float zoom) {
     std::int32_t fx = 0, fy = 0;
-    if (!valid_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
+    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
     flush();
     bind_sprite(n);
     apply_smoothing();

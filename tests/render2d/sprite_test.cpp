@@ -104,6 +104,10 @@ TEST_F(Sprites, PixelArraysRoundTripAndAlphaComesFromTheTopByte) {
     EXPECT_EQ(r().sprite(3).image_width, 0);
     EXPECT_FALSE(r().sprite_from_pixels(3, red, 0, 0));
     EXPECT_FALSE(r().sprite_to_pixels(back, 3));
+    r().set_clear_colour(0);
+    r().sprite_draw_stretched(3, 0, 0, 10, 10);  // an empty sprite shows nothing
+    r().sprite_draw_rotozoom(3, 0, 0, 0, 4.0f);
+    EXPECT_EQ(r().read_pixel(5, 5), 0);
     EXPECT_FALSE(r().sprite_from_pixels(k_sprite_count, red, 2, 1));
 }
 

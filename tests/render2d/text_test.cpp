@@ -12,6 +12,7 @@
 #include <png.h>
 
 #include <cstring>
+#include <filesystem>
 
 namespace crv {
 namespace {
@@ -166,6 +167,29 @@ TEST_F(Fonts, SlotsErrorsAndTallFonts) {
     EXPECT_EQ(r().font_free_slot(), 1);
     for (int slot = 1; slot < 31; ++slot) r().font_install_builtin(slot);
     EXPECT_EQ(r().font_free_slot(), -1);
+}
+
+TEST_F(Fonts, DefaultFontFilesInTheirOrder) {
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    // Nothing there: the built-in font stays.
+    r().load_default_font();
+    std::int32_t w = 0, h = 0;
+    r().font_get_size(&w, &h);
+    EXPECT_EQ(w, 8);
+    // smalfont.bmp is found; Media/smalfont.bmp comes before it.
+    test::write_file(dir.file("smalfont.bmp"), test::make_bmp24(160, 80, test::solid(160, 80, 0xffffff), false));
+    std::filesystem::create_directory(dir.file("Media"));
+    test::write_file(dir.file("Media/smalfont.bmp"), test::make_bmp24(192, 96, test::solid(192, 96, 0xffffff), false));
+    r().load_default_font();
+    r().font_get_size(&w, &h);
+    EXPECT_EQ(w, 12);
+    EXPECT_EQ(h, 12);
+    std::filesystem::remove(dir.file("Media/smalfont.bmp"));
+    r().load_default_font();
+    r().font_get_size(&w, &h);
+    EXPECT_EQ(w, 10);
+    std::filesystem::current_path(previous);
 }
 
 class TextInput : public Fonts {
