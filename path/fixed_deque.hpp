@@ -18,7 +18,7 @@ namespace crv {
 
 template <typename T>
 class FixedDeque {
-    static_assert(std::is_trivially_copyable_v<T>, "FixedDeque moves its elements with memcpy");
+    static_assert(std::is_trivially_copyable_v<T>, "FixedDeque moves its elements with memmove");
 
 public:
     FixedDeque() noexcept = default;

@@ -42,8 +42,10 @@ std::vector<float> step_costs(const crv::DynArray<double>& map) {
     float dearest = 0.0f;
     for (std::int64_t e = 0; e < n; ++e) dearest = std::max(dearest, static_cast<float>(map.elements()[e]));
     std::vector<float> costs(static_cast<std::size_t>(n), -1.0f);
-    for (std::int64_t e = 0; e < n; ++e)
-        if (map.elements()[e] > 0) costs[static_cast<std::size_t>(e)] = static_cast<float>(map.elements()[e]) / dearest + 1.0f;
+    for (std::int64_t e = 0; e < n; ++e) {
+        const auto value = static_cast<float>(map.elements()[e]);
+        if (value > 0.0f) costs[static_cast<std::size_t>(e)] = value / dearest + 1.0f;
+    }
     return costs;
 }
 

@@ -211,19 +211,19 @@ Cells plain_search(const DynArray<double>& map, double weight, int sx, int sy, i
     std::vector<int> cell_node(costs.size(), -1);
     cell_node[static_cast<std::size_t>(sx + width * sy)] = 0;
     std::vector<int> open{0};
+    auto entry = [&](int node) -> Entry& { return nodes[static_cast<std::size_t>(node)]; };
     auto insert_sorted = [&](int node) {
-        std::size_t at = 0;
-        while (at < open.size() && nodes[static_cast<std::size_t>(open[at])].f > nodes[static_cast<std::size_t>(node)].f) ++at;
-        open.insert(open.begin() + static_cast<std::ptrdiff_t>(at), node);
+        auto at = open.begin();
+        while (at != open.end() && entry(*at).f > entry(node).f) ++at;
+        open.insert(at, node);
     };
     while (!open.empty()) {
         const int current = open.back();
         open.pop_back();
-        const Entry here = nodes[static_cast<std::size_t>(current)];
+        const Entry here = entry(current);
         if (here.x == gx && here.y == gy) {
             Cells cells;
-            for (int n = current; n >= 0; n = nodes[static_cast<std::size_t>(n)].parent)
-                cells.emplace(cells.begin(), nodes[static_cast<std::size_t>(n)].x, nodes[static_cast<std::size_t>(n)].y);
+            for (int n = current; n >= 0; n = entry(n).parent) cells.emplace(cells.begin(), entry(n).x, entry(n).y);
             return cells;
         }
         const int dx[4] = {0, 1, -1, 0};
@@ -239,7 +239,7 @@ Cells plain_search(const DynArray<double>& map, double weight, int sx, int sy, i
             const float f = g + w * (h - g);
             int node = cell_node[cell];
             if (node >= 0) {
-                Entry& known = nodes[static_cast<std::size_t>(node)];
+                Entry& known = entry(node);
                 if (!(g < known.g)) continue;
                 if (known.closed)
                     known.closed = false;
@@ -255,7 +255,7 @@ Cells plain_search(const DynArray<double>& map, double weight, int sx, int sy, i
             }
             insert_sorted(node);
         }
-        nodes[static_cast<std::size_t>(current)].closed = true;
+        entry(current).closed = true;
     }
     return {};
 }
