@@ -2,8 +2,11 @@
 // screen orientation, and the captured (relative) mode stopping at the
 // screen edges.
 #include "app/app_state.hpp"
+#include "app/log.hpp"
 #include "platform/clock.hpp"
 #include "tests/input/input_fixture.hpp"
+
+#include <cstdio>
 
 namespace crv::test {
 namespace {
@@ -175,6 +178,29 @@ TEST_F(MouseTest, CapturedMouseStopsAtTheEdges) {
         MousePosition now = read_state();
         return now.x == k_window_width && now.y == k_window_height;
     }));
+}
+
+TEST_F(MouseTest, DevicesMadeForACapturedMouse) {
+    pointer_to(60, 70);
+    log_start_fresh();
+    InputSystem captured(renderer().window);
+    captured.create_devices(renderer().window, true);
+    app_state.input = &captured;
+    EXPECT_TRUE(captured.mouse_exclusive());
+    MousePosition m = read_state();
+    EXPECT_EQ(m.x, 60);
+    EXPECT_EQ(m.y, 70);
+    xdotool("mousemove_relative -- 9 4");
+    EXPECT_TRUE(eventually([&] { return mouse_axis(0) == 9 && mouse_axis(1) == 4; }));
+    // The capture took: no failure lines.
+    std::FILE* log = std::fopen(log_path().c_str(), "rb");
+    ASSERT_NE(log, nullptr);
+    char text[256] = {};
+    std::size_t n = std::fread(text, 1, sizeof text - 1, log);
+    std::fclose(log);
+    EXPECT_EQ(std::string(text, n), "Start new log...\n");
+    captured.release_devices();
+    app_state.input = &input();
 }
 
 }  // namespace
