@@ -108,7 +108,10 @@ void debugger_break(const DebugInfo* address) {
     plat::debugger_send(text, std::strlen(text));
     plat::debugger_wait_answer();
     app_state.paused = false;
-    if (InputSystem* input = app_state.input) input->poll_keyboard();
+    if (InputSystem* input = app_state.input) {
+        input->poll_keyboard();
+        for (int i = 0; i < input->mouse_count(); ++i) input->read_all_mice();
+    }
     app_state.activate_request = true;
 }
 

@@ -24,10 +24,12 @@ bool quit_key_down(InputSystem& input) {
     return app_state.escape_quits && (input.key_is_down(129) || input.key_is_down(1));
 }
 
+// Keyboard poll, then one read per mouse the input object counts.
 void refresh_input() {
     if (InputSystem* input = app_state.input) {
         input->reset_key_queries();
         input->poll_keyboard();
+        for (int i = 0; i < input->mouse_count(); ++i) input->read_all_mice();
     }
 }
 
@@ -132,7 +134,6 @@ void idle_step() {
         }
         refresh_input();
         if (input != nullptr) {
-            input->read_all_mice();
             if (quit_key_down(*input)) end_with_code_zero();
             for (int code = 0; code <= 254; ++code)
                 if (input->key_is_down(code)) return;
