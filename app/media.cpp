@@ -8,6 +8,7 @@
 #include "core/number_text.hpp"
 #include "input/input.hpp"
 #include "platform/clock.hpp"
+#include "platform/files.hpp"
 #include "platform/media_player.hpp"
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
@@ -26,6 +27,15 @@ constexpr double k_min_loop_ms = 500;
 
 double loop_length(plat::MediaPlayer* player) { return std::max(plat::media_length_ms(player), k_min_loop_ms); }
 
+// The player opens names itself, so it gets them as the system spells them
+// ("\" as "/", the letter case found on disk).
+bool find_media(const DynString& file_name, std::string& path) {
+    std::string resolved;
+    if (!resolve_resource(video_pack(), file_name.text(), resolved, false)) return false;
+    path = plat::system_path(resolved.c_str(), false);
+    return true;
+}
+
 // A held button would end a video at once; it has to be let go first.
 void wait_for_mouse_release(InputSystem* input) {
     if (input == nullptr) return;
@@ -43,7 +53,7 @@ void music_play(const DynString& file_name, int loop) {
     set_error(0);
     music_stop();
     std::string resolved;
-    if (!resolve_resource(video_pack(), file_name.text(), resolved, false)) {
+    if (!find_media(file_name, resolved)) {
         set_error(k_error_no_such_file);
         return;
     }
@@ -137,7 +147,7 @@ VideoRect video_destination(int source_width, int source_height, int client_widt
 
 int video_play(const DynString& file_name, int loop) {
     std::string resolved;
-    if (!resolve_resource(video_pack(), file_name.text(), resolved, false)) return k_error_no_such_file;
+    if (!find_media(file_name, resolved)) return k_error_no_such_file;
     OpenGLRainbows* renderer = app_state.renderer;
     if (renderer == nullptr || renderer->window == nullptr) return k_error_no_such_file;
     renderer->flush();

@@ -187,6 +187,15 @@ TEST_F(MusicTest, VolumeIsSentOnlyWhenItChangesAndAlwaysAfterAStop) {
     EXPECT_EQ(plat::media_volume(player()), 1000);
 }
 
+TEST_F(MusicTest, NamesAreFoundIgnoringCaseWithEitherSeparator) {
+    tone_file(dir_, "Theme.WAV", 300);
+    std::string name = dir_.path() + "\\theme.wav";
+    music_play(name.c_str(), 0);
+    EXPECT_EQ(last_error_code(), 0);
+    EXPECT_TRUE(plat::media_opened(player()));
+    EXPECT_NEAR(plat::media_length_ms(player()), 300, 1);
+}
+
 TEST_F(MusicTest, MissingFileIsErrorThreeAfterTheOldPieceStopped) {
     music_play(tone_file(dir_, "tone.wav", 1000).c_str(), 1);
     ASSERT_EQ(music_is_playing(), 1);

@@ -59,6 +59,8 @@ struct VideoCase {
     int left, right;  // first and last column of the picture
 };
 
+void PrintTo(const VideoCase& c, std::ostream* out) { *out << c.window_width << "x" << c.window_height; }
+
 class VideoTest : public ::testing::TestWithParam<VideoCase> {};
 
 TEST_P(VideoTest, FillsTheWindowCentredUntilAKeyEndsIt) {

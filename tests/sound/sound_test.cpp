@@ -224,6 +224,13 @@ TEST_F(SoundTest, ShortFmtChunkOfEighteenBytesLoadsFromMemory) {
     EXPECT_NEAR(db(measure().left), 0, 0.05);
 }
 
+TEST_F(SoundTest, NamesAreFoundIgnoringCaseWithEitherSeparator) {
+    const std::string name = dir_.path() + "\\TONE.wav";
+    sound_load(name.c_str(), 12, 1);
+    EXPECT_EQ(last_error_code(), 0);
+    EXPECT_EQ(sound_play(12, 0, 1), 12 * 256);
+}
+
 TEST(SoundWithoutOutput, LoadsFailAndPlaysReturnMinusOne) {
     test::TempDir dir;
     const std::string file = dir.file("tone.wav");

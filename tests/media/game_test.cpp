@@ -1,0 +1,35 @@
+// Music and sound in a whole program: started with the run-time, kept
+// looping by present_frame, ended through end_program.
+#include "tests/sound/wave_files.hpp"
+#include "tests/support/child_process.hpp"
+
+#include <gtest/gtest.h>
+
+namespace crv {
+namespace {
+
+TEST(MediaGame, PresentFrameKeepsMusicLoopingAndProgramEndStopsIt) {
+    test::TempDir dir;
+    const std::string music = dir.file("loop.wav"), effect = dir.file("effect.wav");
+    test::write_file(music, test::wave_file(test::sine(22050 / 5, 441, 22050, 8000)));  // 200 ms
+    test::write_file(effect, test::wave_file(test::sine(2205, 441, 22050, 8000)));
+    const test::ChildResult r = test::run_child(
+        {MEDIA_GAME},
+        {{"MEDIA_GAME_MUSIC", music}, {"MEDIA_GAME_SOUND", effect}, {"TMPDIR", dir.path()},
+         {"CORVANE_AUTOMATION", "1"}},
+        false, 30000);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.output.find("music error 0\n"), std::string::npos) << r.output;
+    // Restarts at 500 and 1000 ms, from the frames the game presents.
+    EXPECT_NE(r.output.find("restarts 2 playing 1\n"), std::string::npos) << r.output;
+    // Without an output device sound is silently unavailable.
+    const bool output = r.output.find("sound output 1\n") != std::string::npos;
+    EXPECT_NE(r.output.find(output ? "sound load error 0\n" : "sound load error 3\n"), std::string::npos) << r.output;
+    const std::string log = dir.read("ErrorLog.txt");
+    EXPECT_NE(log.find("Shut down CRV\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("crv is shut down\n"), std::string::npos) << log;
+    EXPECT_NE(r.output.find("exit\n"), std::string::npos) << r.output;
+}
+
+}  // namespace
+}  // namespace crv
