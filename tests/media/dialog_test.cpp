@@ -17,15 +17,20 @@
 namespace crv {
 namespace {
 
-// Types into the dialog titled title once it is up: the keys as xdotool
-// names them, or a text to type first.
-std::thread drive_dialog(const std::string& title, const std::string& text, const std::string& keys) {
+// Works the dialog titled title once it is up: keys to press first, a
+// text to type, keys to press last (keys as xdotool names them).
+std::thread drive_dialog(const std::string& title, const std::string& first, const std::string& text,
+                         const std::string& keys) {
     return std::thread([=] {
         const std::uint64_t window = test::find_window(title, 15000);
         if (window == 0) return;
         const std::string id = std::to_string(window);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         test::shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+        if (!first.empty()) {
+            test::shell("xdotool key " + first + " 2>/dev/null");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
         if (!text.empty()) {
             test::shell("xdotool type --delay 15 '" + text + "' 2>/dev/null");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -50,7 +55,7 @@ protected:
 
 TEST_F(FileDialogTest, OpenReturnsTheChosenFileAndTheWindowComesBack) {
     std::ofstream(dir_.file("level one.txt")) << "x";
-    std::thread user = drive_dialog("Open", dir_.file("level one.txt"), "Return");
+    std::thread user = drive_dialog("Open", "ctrl+l", dir_.file("level one.txt"), "Return");
     const DynString chosen = file_dialog(1, "Text files|*.txt|All files|*.*");
     user.join();
     EXPECT_EQ(std::string(chosen.text()), dir_.file("level one.txt"));
@@ -60,7 +65,7 @@ TEST_F(FileDialogTest, OpenReturnsTheChosenFileAndTheWindowComesBack) {
 
 TEST_F(FileDialogTest, SaveReturnsANewNameWithForwardSlashes) {
     // A backslash in the typed name is a separator to the game.
-    std::thread user = drive_dialog("Save As", dir_.path() + "/saved\\game 1.sav", "Return");
+    std::thread user = drive_dialog("Save As", "", dir_.path() + "/saved\\game 1.sav", "Return");
     const DynString chosen = file_dialog(0, "Saved games|*.sav");
     user.join();
     EXPECT_EQ(std::string(chosen.text()), dir_.path() + "/saved/game 1.sav");
@@ -68,7 +73,7 @@ TEST_F(FileDialogTest, SaveReturnsANewNameWithForwardSlashes) {
 }
 
 TEST_F(FileDialogTest, CancelGivesNoFile) {
-    std::thread user = drive_dialog("Open", "", "Escape");
+    std::thread user = drive_dialog("Open", "", "", "Escape");
     const DynString chosen = file_dialog(1, "");
     user.join();
     EXPECT_EQ(std::string(chosen.text()), "NO_FILE");
