@@ -63,11 +63,6 @@ struct AppState {
     double music_pause_time = 0;   // clock_ms when looping music was paused
     DynString music_file_name;     // the resolved name of the current piece
 
-    // Build information the game module supplies (platform queries).
-    const char* build_stamp = "";  // build date + "-" + build time
-    const char* build_id = "";     // eight lower-case hexadecimal digits
-    const char* version = "";
-
     // Service objects, created at start-up and destroyed by runtime_shutdown.
     OpenGLRainbows* renderer = nullptr;
     Rainbows3D* engine3d = nullptr;

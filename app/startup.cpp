@@ -16,6 +16,9 @@
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
 #include "sound/sound.hpp"
+#include "sys/foreign.hpp"
+#include "sys/platform_info.hpp"
+#include "sys/sys_lifecycle.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,13 +39,26 @@ std::string argument_text(const char* line) {
     return std::string(p);
 }
 
-std::string executable_folder() {
-    std::string path = plat::executable_path();
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    std::size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+namespace {
+
+// What the system services need of the window.
+bool gl_entry_point_exists(const char* name) { return plat::gl_proc_address(name) != nullptr; }
+
+void before_run_program() {
+    OpenGLRainbows* renderer = app_state.renderer;
+    if (renderer != nullptr && renderer->full_screen_active && renderer->window != nullptr)
+        plat::window_leave_fullscreen(renderer->window);
 }
+
+void after_run_program() {
+    OpenGLRainbows* renderer = app_state.renderer;
+    if (renderer == nullptr || renderer->window == nullptr) return;
+    if (renderer->full_screen_active)
+        plat::window_set_fullscreen(renderer->window, renderer->width, renderer->height, 0);
+    plat::window_raise(renderer->window);
+}
+
+}  // namespace
 
 int runtime_startup(int show_command, const char* caption) {
     plat::debugger_connect_from_environment();
@@ -60,6 +76,11 @@ int runtime_startup(int show_command, const char* caption) {
         return 0;
 
     app_state.main_window = renderer.window;
+    SysFrameHooks hooks;
+    hooks.gl_entry_point_exists = gl_entry_point_exists;
+    hooks.before_run_program = before_run_program;
+    hooks.after_run_program = after_run_program;
+    set_sys_frame_hooks(hooks);
     plat::window_set_title(renderer.window, caption);
     log_write("Cptn\n");
     app_state.caption = caption;
@@ -80,10 +101,11 @@ int runtime_startup(int show_command, const char* caption) {
     app_state.input->set_window(renderer.window);
 
     log_write("getexe\n");
-    std::string folder = executable_folder();
+    DynString folder = executable_folder();
     log_write("cd\n");
-    plat::change_directory(folder);
-    log_write(("exepath=curdir= " + folder + "\n").c_str());
+    enter_executable_folder();
+    log_write(("exepath=curdir= " + folder + "\n").text());
+    pack_contexts_create();
 
     app_state.frame_time = app_state.previous_frame_time = app_state.start_time = clock_ms();
     renderer.set_clear_colour(0);
@@ -101,6 +123,7 @@ int runtime_startup(int show_command, const char* caption) {
     }
     // Mouse mode: captured without a cursor, or the arrow cursor.
     app_state.input->set_mouse_mode(app_state.mouse_exclusive != 0);
+    foreign_bind_all();
     // Sound: the device (absent without an output) and the empty slot table.
     sound_system_start(app_state.main_window);
     log_write("Init Finalized\n");

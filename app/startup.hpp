@@ -14,7 +14,5 @@ std::string argument_text(const char* command_line);
 // Never returns.
 [[noreturn]] void win_main(int show_command);
 int runtime_startup(int show_command, const char* caption);
-// The executable's folder, without the final separator.
-std::string executable_folder();
 
 }  // namespace crv

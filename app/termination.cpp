@@ -3,13 +3,15 @@
 #include "app/app_state.hpp"
 #include "app/log.hpp"
 #include "app/media.hpp"
-#include "app/startup.hpp"
 #include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"
 #include "net/lobby.hpp"
 #include "platform/paths.hpp"
 #include "render2d/rainbows.hpp"
 #include "sound/sound.hpp"
+#include "sys/channels.hpp"
+#include "sys/foreign.hpp"
+#include "sys/sys_lifecycle.hpp"
 #include "platform/debug_channel.hpp"
 #include "platform/process.hpp"
 
@@ -42,11 +44,16 @@ void assert_value(double value) {
 void runtime_shutdown() {
     if (!app_state.quit_notified) {
         app_state.quit_notified = true;
+        call_by_name("CRV_ON_QUIT");
     }
+    // After the quit callback (which may still change them) and before the
+    // folder changes (their names may be relative).
+    held_files_save();
     if (app_state.renderer == nullptr) return;
     log_write("Shut down CRV\n");
     music_stop();
-    plat::change_directory(executable_folder());
+    enter_executable_folder();
+    channels_close_all();
     network_shutdown();
     if (app_state.input != nullptr) app_state.input->release_devices();
     delete app_state.input;
@@ -61,6 +68,8 @@ void runtime_shutdown() {
     // its memory.
     delete app_state.engine3d;
     app_state.engine3d = nullptr;
+    pack_contexts_release();
+    foreign_release_all();
     log_write("crv is shut down\n");
 }
 

@@ -15,6 +15,7 @@
 #include "core/math_deg.hpp"
 #include "core/number_text.hpp"
 #include "render2d/rainbows.hpp"
+#include "sys/platform_info.hpp"
 
 namespace crv {
 
@@ -51,9 +52,7 @@ void load_project_settings() {
     app_state.multisample = 0;
     app_state.frame_rate = 60;
     app_state.caption = "Veltrack";
-    app_state.build_stamp = __DATE__ "-" __TIME__;
-    app_state.build_id = "5e1a7bac";
-    app_state.version = "000.001";
+    set_program_build_info(ProgramBuildInfo{__DATE__ "-" __TIME__, "5e1a7bac", "000.001"});
 }
 
 void game_main() {

@@ -4,12 +4,14 @@
 //   "screen" - switches to 480 x 320 (full screen when CRV_TEST_FULL is 1),
 //              prints the frames that took, the window size, and ends
 //   "hidden" - prints whether the window is visible and ends
+// It defines the frame's four callbacks, which say when they are called.
 #include "app/app_state.hpp"
 #include "app/game_module.hpp"
 #include "app/present.hpp"
 #include "app/termination.hpp"
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
+#include "sys/foreign.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,27 @@ std::string mode() {
     const char* m = std::getenv("CRV_TEST_GAME");
     return m != nullptr ? m : "";
 }
+
+void say(const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+void on_pause() { say("callback: pause"); }
+void on_resume() { say("callback: resume"); }
+void on_quit() { say("callback: quit"); }
+void on_message() {
+    static bool told = false;
+    if (!told && mode() == "pause") say("callback: message");
+    told = true;
+}
+const CallByNameEntry callbacks[] = {
+    {on_pause, "CRV_ON_PAUSE"},
+    {on_resume, "CRV_ON_RESUME"},
+    {on_quit, "CRV_ON_QUIT"},
+    {on_message, "CRV_WIN32_MSG"},
+    {nullptr, nullptr},
+};
+CallByNameTable callback_registration(callbacks);
 }  // namespace
 
 void load_project_settings() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace crv {
@@ -24,24 +25,46 @@ TEST(Frame, FocusLossPausesAndFocusResumes) {
                             {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "pause"}});
     std::uint64_t window = test::find_window("FrameGame", 20000);
     ASSERT_NE(window, 0u);
+    // Waits (polling, so that a busy machine only makes it slower) until
+    // the condition holds.
+    auto eventually = [](const std::function<bool()>& condition) {
+        for (int waited = 0; waited < 15000; waited += 50) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    };
     test::focus_window(window);
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(eventually([&] { return last_frame(tmp.read("out.txt")) > 10; }));
     test::FocusThief thief;
     thief.take_focus();
-    std::this_thread::sleep_for(600ms);
-    EXPECT_EQ(test::window_title(window), "FrameGame <pause>");
+    EXPECT_TRUE(eventually([&] { return test::window_title(window) == "FrameGame <pause>"; }));
+    EXPECT_TRUE(eventually([&] {
+        return tmp.read("out.txt").find("pause loop in showscreen/hibernate\n") != std::string::npos;
+    }));
     int paused_at = last_frame(tmp.read("out.txt"));
     std::this_thread::sleep_for(600ms);
     EXPECT_EQ(last_frame(tmp.read("out.txt")), paused_at) << "frames went on while paused";
-    EXPECT_NE(tmp.read("out.txt").find("pause loop in showscreen/hibernate\n"), std::string::npos);
 
     test::focus_window(window);
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(test::window_title(window), "FrameGame");
-    EXPECT_GT(last_frame(tmp.read("out.txt")), paused_at + 10);
+    EXPECT_TRUE(eventually([&] { return test::window_title(window) == "FrameGame"; }));
+    EXPECT_TRUE(eventually([&] { return last_frame(tmp.read("out.txt")) > paused_at + 10; }));
     EXPECT_NE(tmp.read("out.txt").find("pause loop ended\n"), std::string::npos);
     test::send_close_request(window);
     EXPECT_EQ(game.wait(10000), 0);
+
+    // The game's callbacks ran at their moments, the quit callback once.
+    std::string out = tmp.read("out.txt");
+    std::size_t pause = out.find("callback: pause\n"), resume = out.find("callback: resume\n");
+    EXPECT_NE(out.find("callback: message\n"), std::string::npos);
+    ASSERT_NE(pause, std::string::npos);
+    EXPECT_LT(pause, out.find("pause loop in showscreen/hibernate\n"));
+    ASSERT_NE(resume, std::string::npos);
+    EXPECT_LT(pause, resume);
+    std::size_t quit = out.find("callback: quit\n");
+    ASSERT_NE(quit, std::string::npos);
+    EXPECT_EQ(out.find("callback: quit\n", quit + 1), std::string::npos);
+    EXPECT_LT(quit, out.find("exit\n"));
 }
 
 TEST(Frame, ScreenModeChangesPresentFiveFrames) {
@@ -58,7 +81,7 @@ TEST(Frame, ScreenModeChangesPresentFiveFrames) {
             {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "screen"}, {"CRV_TEST_FULL", c.full}},
             false);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.output, std::string(c.output) + "exit\n") << c.full;
+        EXPECT_EQ(r.output, std::string(c.output) + "callback: quit\nexit\n") << c.full;
         bool logged = tmp.read("ErrorLog.txt").find("No Fullscreen Mode available\n") != std::string::npos;
         EXPECT_EQ(logged, c.failure_line) << c.full;
     }
@@ -71,7 +94,7 @@ TEST(Frame, ShowCommandZeroKeepsTheWindowHidden) {
         {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "hidden"}, {"CORVANE_SHOW_COMMAND", "0"}},
         false);
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.output, "visible 0\nexit\n");
+    EXPECT_EQ(r.output, "visible 0\ncallback: quit\nexit\n");
 }
 
 }  // namespace
