@@ -1,6 +1,7 @@
 #include "platform/process.hpp"
 
 #include <cerrno>
+#include <cerrno>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -49,9 +50,10 @@ bool start_process(const char* command_line, bool wait, int* exit_code) {
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
     if (wait) {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0) {
+        pid_t done = -1;
+        while ((done = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
-        if (exit_code != nullptr)
+        if (done == pid && exit_code != nullptr)
             *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     return true;
