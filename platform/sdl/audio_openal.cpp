@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <new>
 #include <vector>
 
 // Every voice is a pair of mono sources pinned hard left and hard right,

@@ -22,14 +22,17 @@ namespace crv {
 namespace {
 
 // A video of plain 8-bit frames that the media libraries read: the top
-// half white, the bottom half black.
-void write_video(const std::string& path, int width, int height, int frames, int fps) {
+// half white, the bottom half black; frames from white_frames on are all
+// black.
+void write_video(const std::string& path, int width, int height, int frames, int fps, int white_frames = -1) {
     std::ofstream out(path, std::ios::binary);
     out << "YUV4MPEG2 W" << width << " H" << height << " F" << fps << ":1 Ip A1:1 C420jpeg\n";
-    std::string luma(static_cast<std::size_t>(width * height), '\0');
+    const std::string black(static_cast<std::size_t>(width * height), '\0');
+    std::string luma = black;
     for (int y = 0; y < height / 2; ++y) luma.replace(static_cast<std::size_t>(y * width), static_cast<std::size_t>(width), static_cast<std::size_t>(width), '\xff');
     const std::string chroma(static_cast<std::size_t>(width * height / 4), '\x80');
-    for (int i = 0; i < frames; ++i) out << "FRAME\n" << luma << chroma << chroma;
+    for (int i = 0; i < frames; ++i)
+        out << "FRAME\n" << (white_frames < 0 || i < white_frames ? luma : black) << chroma << chroma;
 }
 
 struct Picture {
@@ -131,6 +134,34 @@ TEST(Video, ShortVideoPlaysToItsEnd) {
     const double took = clock_ms() - started;
     EXPECT_GT(took, 300);
     EXPECT_LT(took, 3000);
+}
+
+TEST(Video, ALoopingVideoRepeatsUntilAKey) {
+    OpenGLRainbows& renderer = test::gl_renderer(640, 480);
+    if (app_state.input == nullptr) app_state.input = new InputSystem(renderer.window);
+    test::TempDir dir;
+    const std::string video = dir.file("blink.y4m");
+    write_video(video, 64, 48, 8, 10, 4);  // 400 ms white, 400 ms black
+    const std::uint64_t id = plat::window_native_id(renderer.window);
+    // The picture seen over two seconds: it must turn white again after
+    // turning black.
+    std::string seen;
+    std::thread user([&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+        while (std::chrono::steady_clock::now() < until) {
+            const Picture p = grab(id, dir.file("seen.ppm"));
+            const char now = p.width == 0 ? '?' : p.red(320, 20) > 200 ? 'W' : 'B';
+            if (seen.empty() || seen.back() != now) seen += now;
+        }
+        test::press_keys(id, "space");
+    });
+    const double started = clock_ms();
+    EXPECT_EQ(video_play(video.c_str(), 1), 0);
+    const double took = clock_ms() - started;
+    user.join();
+    EXPECT_GT(took, 2400);
+    EXPECT_LT(took, 6000);
+    EXPECT_NE(seen.find("WBW"), std::string::npos) << seen;
 }
 
 TEST(Video, MissingOrUnplayableFilesGiveThree) {
