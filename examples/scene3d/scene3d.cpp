@@ -3,6 +3,7 @@
 // Escape ends it. With a number on the command line it ends by itself
 // after that many frames (for screenshots and unattended runs).
 #include "app/app_state.hpp"
+#include "sys/platform_info.hpp"
 #include "app/game_module.hpp"
 #include "app/present.hpp"
 #include "app/startup.hpp"
@@ -90,9 +91,7 @@ void load_project_settings() {
     app_state.multisample = 0;
     app_state.frame_rate = 60;
     app_state.caption = "Corvane 3D scene";
-    app_state.build_stamp = __DATE__ "-" __TIME__;
-    app_state.build_id = "00000001";
-    app_state.version = "000.001";
+    set_program_build_info(ProgramBuildInfo{__DATE__ "-" __TIME__, "00000001", "000.001"});
 }
 
 void game_main() {
