@@ -19,16 +19,16 @@ namespace crv::plat {
 
 namespace {
 
-constexpr const char* k_helper = "crv_file_dialog";
+constexpr const char* k_dialog_program = "crv_file_dialog";
 
-std::string helper_beside_executable() {
+std::string program_beside_executable() {
     std::string path = executable_path();
     const std::size_t cut = path.find_last_of('/');
     if (cut == std::string::npos) return std::string();
-    return path.substr(0, cut + 1) + k_helper;
+    return path.substr(0, cut + 1) + k_dialog_program;
 }
 
-bool spawn_helper(const std::vector<std::string>& args, int output_fd, pid_t* pid) {
+bool spawn_dialog_program(const std::vector<std::string>& args, int output_fd, pid_t* pid) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -36,10 +36,10 @@ bool spawn_helper(const std::vector<std::string>& args, int output_fd, pid_t* pi
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
     int result = ENOENT;
-    const std::string beside = helper_beside_executable();
+    const std::string beside = program_beside_executable();
     if (!beside.empty() && ::access(beside.c_str(), X_OK) == 0)
         result = posix_spawn(pid, beside.c_str(), &actions, nullptr, argv.data(), environ);
-    if (result != 0) result = posix_spawnp(pid, k_helper, &actions, nullptr, argv.data(), environ);
+    if (result != 0) result = posix_spawnp(pid, k_dialog_program, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return result == 0;
 }
@@ -48,7 +48,7 @@ bool spawn_helper(const std::vector<std::string>& args, int output_fd, pid_t* pi
 
 bool file_dialog(bool open, const std::vector<FileFilter>& filters, const std::string& folder, std::string& chosen) {
     chosen.clear();
-    std::vector<std::string> args{k_helper, open ? "open" : "save", folder};
+    std::vector<std::string> args{k_dialog_program, open ? "open" : "save", folder};
     for (const FileFilter& f : filters) {
         args.push_back(f.description);
         args.push_back(f.patterns);
@@ -56,7 +56,7 @@ bool file_dialog(bool open, const std::vector<FileFilter>& filters, const std::s
     int pipe_fds[2];
     if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
     pid_t pid = -1;
-    const bool started = spawn_helper(args, pipe_fds[1], &pid);
+    const bool started = spawn_dialog_program(args, pipe_fds[1], &pid);
     ::close(pipe_fds[1]);
     if (!started) {
         ::close(pipe_fds[0]);
