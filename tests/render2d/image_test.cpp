@@ -51,7 +51,7 @@ TEST_F(ImageFiles, BmpRowOrderBitCountsAndPalettes) {
     EXPECT_EQ(down.pixels, rgba);
 
     // 16 bits: 5 bits per channel, all set is white; 0x7C00 is pure red.
-    test::BmpSpec s16;
+    test::BmpLayout s16;
     s16.width = 2;
     s16.height = 1;
     s16.bits = 16;
@@ -65,7 +65,7 @@ TEST_F(ImageFiles, BmpRowOrderBitCountsAndPalettes) {
     struct Paletted { std::uint16_t bits; Bytes row; };
     const Paletted cases[] = {{1, {0x40, 0, 0, 0}}, {4, {0x01, 0x00, 0, 0}}, {8, {0, 1, 0, 0, 0, 0, 0, 0}}};
     for (const Paletted& c : cases) {
-        test::BmpSpec s;
+        test::BmpLayout s;
         s.width = c.bits == 8 ? 2 : 2;
         s.height = 1;
         s.bits = c.bits;
@@ -77,7 +77,7 @@ TEST_F(ImageFiles, BmpRowOrderBitCountsAndPalettes) {
     }
 
     // A 32-bit pixel's fourth byte is ignored.
-    test::BmpSpec s32;
+    test::BmpLayout s32;
     s32.width = 1;
     s32.height = 1;
     s32.bits = 32;
@@ -109,16 +109,16 @@ TEST_F(ImageFiles, ColourKeyMakesBmpAndRgbPngPixelsTransparent) {
     ASSERT_TRUE(decode_bmp(image, bmp.c_str(), k_no_colour_key));
     EXPECT_EQ(rgba_at(image, 1, 0), 0xff8000ffu);
 
-    test::PngSpec rgb{2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 255, 0, 255, 0, 128}};
+    test::PngLayout rgb{2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 255, 0, 255, 0, 128}};
     ASSERT_TRUE(decode_png(image, save("k.png", test::make_png(rgb)).c_str(), 0x8000ff));
     EXPECT_EQ(rgba_at(image, 1, 0), 0u);
     EXPECT_EQ(rgba_at(image, 0, 0), 0xff00ff00u);
 
     // Grey and RGBA images are never keyed.
-    test::PngSpec grey{1, 1, PNG_COLOR_TYPE_GRAY, 8, {0}};
+    test::PngLayout grey{1, 1, PNG_COLOR_TYPE_GRAY, 8, {0}};
     ASSERT_TRUE(decode_png(image, save("g.png", test::make_png(grey)).c_str(), 0));
     EXPECT_EQ(rgba_at(image, 0, 0), 0xff000000u);
-    test::PngSpec rgba_png{1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {255, 0, 128, 200}};
+    test::PngLayout rgba_png{1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {255, 0, 128, 200}};
     ASSERT_TRUE(decode_png(image, save("a.png", test::make_png(rgba_png)).c_str(), 0x8000ff));
     EXPECT_EQ(rgba_at(image, 0, 0), 0xc88000ffu);
 }
@@ -127,31 +127,31 @@ TEST_F(ImageFiles, PngPalettesDepthsAndRejectedGreyAlpha) {
     DecodedImage image;
     // Palette with transparency: the alpha comes from the tRNS chunk and
     // the key is not applied.
-    test::PngSpec pal{3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2}, {0xff0080, 0x102030, 0x405060}, {0, 128}};
+    test::PngLayout pal{3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2}, {0xff0080, 0x102030, 0x405060}, {0, 128}};
     ASSERT_TRUE(decode_png(image, save("pal.png", test::make_png(pal)).c_str(), 0x8000ff));
     EXPECT_EQ(rgba_at(image, 0, 0), 0x008000ffu);
     EXPECT_EQ(rgba_at(image, 1, 0), 0x80302010u);
     EXPECT_EQ(rgba_at(image, 2, 0), 0xff605040u);
 
     // 2-bit palette samples are unpacked.
-    test::PngSpec pal2{4, 1, PNG_COLOR_TYPE_PALETTE, 2, {0x1b}, {0x000000, 0x0000ff, 0x00ff00, 0xff0000}, {}};
+    test::PngLayout pal2{4, 1, PNG_COLOR_TYPE_PALETTE, 2, {0x1b}, {0x000000, 0x0000ff, 0x00ff00, 0xff0000}, {}};
     ASSERT_TRUE(decode_png(image, save("pal2.png", test::make_png(pal2)).c_str(), k_no_colour_key));
     EXPECT_EQ(rgba_at(image, 0, 0), 0xff000000u);
     EXPECT_EQ(rgba_at(image, 3, 0), 0xff0000ffu);
 
     // 16-bit samples keep their high byte.
-    test::PngSpec deep{1, 1, PNG_COLOR_TYPE_RGB, 16, {0x12, 0x34, 0xab, 0xcd, 0xff, 0x00}};
+    test::PngLayout deep{1, 1, PNG_COLOR_TYPE_RGB, 16, {0x12, 0x34, 0xab, 0xcd, 0xff, 0x00}};
     ASSERT_TRUE(decode_png(image, save("deep.png", test::make_png(deep)).c_str(), k_no_colour_key));
     EXPECT_EQ(rgba_at(image, 0, 0), 0xffffab12u);
 
     // 1-bit grey expands to 0 and 255.
-    test::PngSpec bits{2, 1, PNG_COLOR_TYPE_GRAY, 1, {0x40}};
+    test::PngLayout bits{2, 1, PNG_COLOR_TYPE_GRAY, 1, {0x40}};
     ASSERT_TRUE(decode_png(image, save("bits.png", test::make_png(bits)).c_str(), k_no_colour_key));
     EXPECT_EQ(rgba_at(image, 0, 0), 0xff000000u);
     EXPECT_EQ(rgba_at(image, 1, 0), 0xffffffffu);
 
     // Grey with alpha fails, and says nothing.
-    test::PngSpec grey_alpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {10, 20}};
+    test::PngLayout grey_alpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {10, 20}};
     std::string name = save("ga.png", test::make_png(grey_alpha));
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(decode_png(image, name.c_str(), k_no_colour_key));
@@ -239,7 +239,7 @@ TEST_F(ImageFiles, DamagedFilesFailCleanly) {
     Bytes bad_crc_png = good_rgb_png;
     bad_crc_png[bad_crc_png.size() - 20] ^= 0x55;  // inside IDAT
 
-    test::BmpSpec out_of_palette;
+    test::BmpLayout out_of_palette;
     out_of_palette.width = 2;
     out_of_palette.height = 1;
     out_of_palette.bits = 8;

@@ -61,34 +61,34 @@ Bytes read_file(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes make_bmp(const BmpSpec& spec) {
-    std::size_t palette_bytes = spec.palette.size() * 4;
+Bytes make_bmp(const BmpLayout& layout) {
+    std::size_t palette_bytes = layout.palette.size() * 4;
     std::size_t offset = 54 + palette_bytes;
     Bytes b(offset, 0);
     b[0] = 'B';
     b[1] = 'M';
-    put32(b, 2, static_cast<std::uint32_t>(offset + spec.rows.size()));
+    put32(b, 2, static_cast<std::uint32_t>(offset + layout.rows.size()));
     put32(b, 10, static_cast<std::uint32_t>(offset));
     put32(b, 14, 40);
-    put32(b, 18, static_cast<std::uint32_t>(spec.width));
-    put32(b, 22, static_cast<std::uint32_t>(spec.height));
+    put32(b, 18, static_cast<std::uint32_t>(layout.width));
+    put32(b, 22, static_cast<std::uint32_t>(layout.height));
     put16(b, 26, 1);
-    put16(b, 28, spec.bits);
-    put32(b, 34, static_cast<std::uint32_t>(spec.rows.size()));
-    for (std::size_t i = 0; i < spec.palette.size(); ++i) {
-        std::uint32_t c = spec.palette[i];
+    put16(b, 28, layout.bits);
+    put32(b, 34, static_cast<std::uint32_t>(layout.rows.size()));
+    for (std::size_t i = 0; i < layout.palette.size(); ++i) {
+        std::uint32_t c = layout.palette[i];
         b[54 + i * 4] = static_cast<std::uint8_t>(c);
         b[54 + i * 4 + 1] = static_cast<std::uint8_t>(c >> 8);
         b[54 + i * 4 + 2] = static_cast<std::uint8_t>(c >> 16);
     }
-    b.insert(b.end(), spec.rows.begin(), spec.rows.end());
+    b.insert(b.end(), layout.rows.begin(), layout.rows.end());
     return b;
 }
 
 Bytes make_bmp24(std::int32_t w, std::int32_t h, const Bytes& rgba, bool top_down) {
-    BmpSpec spec;
-    spec.width = w;
-    spec.height = top_down ? -h : h;
+    BmpLayout layout;
+    layout.width = w;
+    layout.height = top_down ? -h : h;
     std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) / 4 * 4;
     for (std::int32_t r = 0; r < h; ++r) {
         std::int32_t y = top_down ? r : h - 1 - r;
@@ -99,12 +99,12 @@ Bytes make_bmp24(std::int32_t w, std::int32_t h, const Bytes& rgba, bool top_dow
             line[x * 3 + 1] = p[1];
             line[x * 3 + 2] = p[0];
         }
-        spec.rows.insert(spec.rows.end(), line.begin(), line.end());
+        layout.rows.insert(layout.rows.end(), line.begin(), line.end());
     }
-    return make_bmp(spec);
+    return make_bmp(layout);
 }
 
-Bytes make_png(const PngSpec& spec) {
+Bytes make_png(const PngLayout& layout) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -114,19 +114,19 @@ Bytes make_png(const PngSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, png_append, png_no_flush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-                 spec.bit_depth, spec.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(layout.height),
+                 layout.bit_depth, layout.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (std::uint32_t c : spec.palette)
+    for (std::uint32_t c : layout.palette)
         palette.push_back({static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8), static_cast<png_byte>(c)});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.trns.empty())
-        png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!layout.trns.empty())
+        png_set_tRNS(png, info, layout.trns.data(), static_cast<int>(layout.trns.size()), nullptr);
     png_write_info(png, info);
-    std::size_t row_bytes = spec.samples.size() / static_cast<std::size_t>(spec.height);
-    for (std::int32_t y = 0; y < spec.height; ++y)
-        png_write_row(png, &spec.samples[static_cast<std::size_t>(y) * row_bytes]);
+    std::size_t row_bytes = layout.samples.size() / static_cast<std::size_t>(layout.height);
+    for (std::int32_t y = 0; y < layout.height; ++y)
+        png_write_row(png, &layout.samples[static_cast<std::size_t>(y) * row_bytes]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out;

@@ -26,21 +26,21 @@ Bytes read_file(const std::string& path);
 // An uncompressed BMP with a 40-byte info header. `rows` holds the raw
 // pixel rows in file order, each already padded; palette entries are
 // B, G, R, 0.
-struct BmpSpec {
+struct BmpLayout {
     std::int32_t width = 0;
     std::int32_t height = 0;  // negative: rows stored top-down
     std::uint16_t bits = 24;
     std::vector<std::uint32_t> palette;  // 0xRRGGBB
     Bytes rows;
 };
-Bytes make_bmp(const BmpSpec& spec);
+Bytes make_bmp(const BmpLayout& layout);
 // A 24-bit BMP of RGBA pixels (alpha ignored), rows top-down in `rgba`.
 Bytes make_bmp24(std::int32_t w, std::int32_t h, const Bytes& rgba, bool top_down);
 
 // A PNG through libpng: colour type and bit depth as given, samples packed
 // as libpng expects them (rows top-down). `palette` (0xRRGGBB) and `trns`
 // (alpha per palette entry) only for palette images.
-struct PngSpec {
+struct PngLayout {
     std::int32_t width = 0;
     std::int32_t height = 0;
     int colour_type = 2;  // PNG_COLOR_TYPE_*
@@ -49,7 +49,7 @@ struct PngSpec {
     std::vector<std::uint32_t> palette;
     Bytes trns;
 };
-Bytes make_png(const PngSpec& spec);
+Bytes make_png(const PngLayout& layout);
 
 // RGBA helpers: a w x h image of one colour, and setting one pixel.
 Bytes solid(std::int32_t w, std::int32_t h, std::uint32_t rgb, std::uint8_t alpha = 255);
