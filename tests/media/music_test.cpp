@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace crv {
 namespace {
@@ -28,10 +29,15 @@ std::string tone_file(const test::TempDir& dir, const char* name, int ms, double
     return path;
 }
 
-// Waits (up to limit_ms) for a condition, polling every 5 ms.
+// Waits for a condition, polling every 5 ms. The limit only keeps a broken
+// player from hanging the test: what the tests check never depends on how
+// long anything took (the timing itself is measured by
+// bench/media/music_timing.cpp).
+constexpr int k_patience_ms = 15000;
+
 template <typename Condition>
-bool wait_for(Condition done, int limit_ms) {
-    const double until = clock_ms() + limit_ms;
+bool wait_for(Condition done) {
+    const double until = clock_ms() + k_patience_ms;
     while (!done()) {
         if (clock_ms() > until) return false;
         plat::sleep_ms(5);
@@ -51,78 +57,107 @@ protected:
         plat::media_set_audio_outputs("null", "");
     }
     plat::MediaPlayer* player() { return app_state.music_window; }
+    double position() { return plat::media_position_ms(player()); }
+    double length() { return plat::media_length_ms(player()); }
 
     test::TempDir dir_;
 };
 
 TEST_F(MusicTest, PlaysOnceWithItsLengthAndPositionUntilTheEnd) {
     const std::string file = tone_file(dir_, "one second.wav", 1000);
-    const double started = clock_ms();
     music_play(file.c_str(), 0);
     EXPECT_EQ(last_error_code(), 0);
     ASSERT_NE(player(), nullptr);
     EXPECT_TRUE(plat::media_opened(player()));
     EXPECT_EQ(std::string(app_state.music_file_name.text()), file);
-    EXPECT_NEAR(plat::media_length_ms(player()), 1000, 1);
+    EXPECT_NEAR(length(), 1000, 1);
     EXPECT_EQ(app_state.music_restart_time, 0);
 
-    plat::sleep_ms(400);
-    const double position = plat::media_position_ms(player());
-    EXPECT_GT(position, 150);
-    EXPECT_LT(position, 800);
+    // Held at its start, the piece is before its end and counts as playing.
+    music_pause(1);
+    plat::media_seek_start(player());
+    ASSERT_TRUE(wait_for([&] { return position() < 100; })) << position();
+    const double held = position();
     EXPECT_EQ(music_is_playing(), 1);
+    EXPECT_EQ(position(), held);
 
-    ASSERT_TRUE(wait_for([] { return music_is_playing() == 0; }, 3000));
-    // The silent output reports the end once the last samples are queued,
-    // up to a quarter of a second before they would have been heard.
-    EXPECT_GT(clock_ms() - started, 600) << clock_ms() - started;
-    EXPECT_NEAR(plat::media_position_ms(player()), 1000, 1) << clock_ms() - started;
+    // Resumed, it moves on, and once it reaches its end it is over.
+    music_pause(0);
+    ASSERT_TRUE(wait_for([&] { return position() > held; }));
+    ASSERT_TRUE(wait_for([] { return music_is_playing() == 0; }));
+    EXPECT_NEAR(position(), 1000, 1);
+    EXPECT_EQ(music_is_playing(), 0);
 
-    // Restarting plays it from the start again.
+    // Restarting plays it again from the start: the position leaves the end.
     music_restart();
-    plat::sleep_ms(100);
-    EXPECT_EQ(music_is_playing(), 1);
-    EXPECT_LT(plat::media_position_ms(player()), 500);
+    ASSERT_TRUE(wait_for([] { return music_is_playing() == 1; }));
+    EXPECT_LT(position(), 1000);
 }
 
+// The restart rule on a clock the test gives: frames of 60 Hz over 1.3 s
+// of a looping 200 ms piece restart it at 500 and 1000 ms, each time 500
+// ms on from the frame that noticed it.
 TEST_F(MusicTest, AShortPieceLoopsEvery500Milliseconds) {
     const std::string file = tone_file(dir_, "short.wav", 200);
     const double before = clock_ms();
     music_play(file.c_str(), 1);
-    const double first_restart = app_state.music_restart_time;
-    EXPECT_GE(first_restart, before + 500);
-    EXPECT_LE(first_restart, clock_ms() + 500);
+    const double after = clock_ms();
+    const double first = app_state.music_restart_time;
+    EXPECT_GE(first, before + 500);
+    EXPECT_LE(first, after + 500);
 
-    // Between restarts the piece has ended, but looping music counts as playing.
-    plat::sleep_ms(300);
+    // Played out, a looping piece still counts as playing.
+    ASSERT_TRUE(wait_for([&] { return position() >= length(); }));
+    EXPECT_NEAR(length(), 200, 1);
     EXPECT_EQ(music_is_playing(), 1);
 
-    std::vector<double> restarts;
-    double last = first_restart;
-    while (clock_ms() < first_restart + 700) {
-        music_loop_update();
-        if (app_state.music_restart_time != last) {
-            restarts.push_back(clock_ms());
-            last = app_state.music_restart_time;
-            EXPECT_NEAR(last - restarts.back(), 500, 10);
+    const double start = first - 500, frame = 1000.0 / 60;
+    std::vector<double> noticed;
+    double due = first;
+    for (int n = 0; start + n * frame < start + 1300; ++n) {
+        const double now = start + n * frame;
+        music_loop_update_at(now);
+        if (app_state.music_restart_time != due) {
+            noticed.push_back(now);
+            due = app_state.music_restart_time;
+            EXPECT_EQ(due, now + 500);
         }
-        plat::sleep_ms(2);
     }
-    ASSERT_EQ(restarts.size(), 2u);
-    EXPECT_NEAR(restarts[0], first_restart, 20);
-    EXPECT_NEAR(restarts[1] - restarts[0], 500, 20);
+    ASSERT_EQ(noticed.size(), 2u);
+    EXPECT_GE(noticed[0], first);
+    EXPECT_LT(noticed[0], first + frame);
+    EXPECT_GE(noticed[1], noticed[0] + 500);
+    EXPECT_LT(noticed[1], noticed[0] + 500 + frame);
+
+    // A late check restarts once and counts on from when it ran.
+    music_loop_update_at(due + 1730);
+    EXPECT_EQ(app_state.music_restart_time, due + 2230);
+
+    // The run-time's own clock drives the same rule.
+    app_state.music_restart_time = clock_ms() + 60000;
+    const double waiting = app_state.music_restart_time;
+    music_loop_update();
+    EXPECT_EQ(app_state.music_restart_time, waiting);
+    app_state.music_restart_time = clock_ms() - 1;
+    const double t0 = clock_ms();
+    music_loop_update();
+    const double t1 = clock_ms();
+    EXPECT_GE(app_state.music_restart_time, t0 + 500);
+    EXPECT_LE(app_state.music_restart_time, t1 + 500);
 }
 
 TEST_F(MusicTest, ALoopingPieceStartsAgainFromTheStart) {
-    music_play(tone_file(dir_, "tone.wav", 800).c_str(), 1);
+    music_play(tone_file(dir_, "tone.wav", 1000).c_str(), 1);
     const double restart = app_state.music_restart_time;
-    while (clock_ms() < restart - 30) plat::sleep_ms(2);
-    EXPECT_GT(plat::media_position_ms(player()), 600);
-    while (clock_ms() < restart) plat::sleep_ms(1);
-    music_loop_update();
-    EXPECT_GT(app_state.music_restart_time, restart);
-    plat::sleep_ms(100);
-    EXPECT_LT(plat::media_position_ms(player()), 250);
+    // Played to its end, the piece waits there for the loop.
+    ASSERT_TRUE(wait_for([&] { return position() >= length(); }));
+    EXPECT_EQ(music_is_playing(), 1);
+    music_loop_update_at(restart);
+    // A piece longer than 500 ms loops after its own length.
+    EXPECT_EQ(app_state.music_restart_time, restart + length());
+    // The player went back to the start: its position leaves the end (for
+    // the whole second the piece lasts).
+    ASSERT_TRUE(wait_for([&] { return position() < length(); }));
     EXPECT_EQ(music_is_playing(), 1);
 }
 
@@ -136,22 +171,29 @@ TEST_F(MusicTest, PausingMovesTheRestartTimeByThePausedTime) {
     // A paused piece is not restarted however late it is.
     music_loop_update_at(restart + 60000.0);
     EXPECT_EQ(app_state.music_restart_time, -restart);
+    // The player holds still while paused.
     plat::sleep_ms(100);
-    const double paused_at = plat::media_position_ms(player());
+    const double paused_at = position();
     plat::sleep_ms(250);
-    EXPECT_NEAR(plat::media_position_ms(player()), paused_at, 1);
+    EXPECT_NEAR(position(), paused_at, 1);
 
     music_pause_at(0, 15000.0);
     EXPECT_EQ(app_state.music_restart_time, restart + 10000.0);
-    plat::sleep_ms(250);
-    EXPECT_GT(plat::media_position_ms(player()), paused_at + 100);
+    ASSERT_TRUE(wait_for([&] { return position() > paused_at + 100; }));
 
-    // The same on the real clock.
+    // On the run-time's clock the restart moves by the time between the two
+    // calls, however long that was.
     const double moved = app_state.music_restart_time;
+    const double t0 = clock_ms();
     music_pause(1);
+    const double t1 = clock_ms();
     plat::sleep_ms(300);
+    const double t2 = clock_ms();
     music_pause(0);
-    EXPECT_NEAR(app_state.music_restart_time - moved, 300, 60);
+    const double t3 = clock_ms();
+    const double shift = app_state.music_restart_time - moved;
+    EXPECT_GE(shift, t2 - t1 - 1e-6);
+    EXPECT_LE(shift, t3 - t0 + 1e-6);
 
     // Music that does not loop keeps no restart time through a pause.
     music_play(file.c_str(), 0);
@@ -273,7 +315,7 @@ TEST_F(MusicTest, TheWrittenOutputCarriesTheToneAtTheVolumeAsked) {
 
     plat::media_set_audio_outputs("pcm", full);
     music_play(tone.c_str(), 0);
-    ASSERT_TRUE(wait_for([] { return music_is_playing() == 0; }, 5000));
+    ASSERT_TRUE(wait_for([] { return music_is_playing() == 0; }));
     music_stop();
     const double level = written_level(full);
     EXPECT_NEAR(level, 12000 / 32768.0 / std::sqrt(2.0), 0.02);
@@ -284,7 +326,7 @@ TEST_F(MusicTest, TheWrittenOutputCarriesTheToneAtTheVolumeAsked) {
     ASSERT_TRUE(plat::media_opened(p));
     plat::media_set_volume(p, 125);
     plat::media_play(p);
-    ASSERT_TRUE(wait_for([p] { return plat::media_position_ms(p) >= plat::media_length_ms(p); }, 5000));
+    ASSERT_TRUE(wait_for([p] { return plat::media_position_ms(p) >= plat::media_length_ms(p); }));
     plat::media_close(p);
     EXPECT_NEAR(written_level(quiet) / level, 0.125, 0.01);
 }
