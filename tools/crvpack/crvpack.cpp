@@ -156,6 +156,10 @@ int main(int argc, char** argv) {
     if (command == "list" && args.size() == 2) return list(target);
     if (command == "extract" && (args.size() == 3 || args.size() == 4))
         return extract(target, args[2], args.size() == 4 ? args[3] : args[2]);
-    if (command == "strip" && args.size() == 2) return strip(target) ? 0 : fail("cannot strip " + target);
+    if (command == "strip" && args.size() == 2) {
+        // A file without a pack is left as it is; a missing one is an error.
+        if (!std::filesystem::is_regular_file(target)) return fail(target + " is not a file");
+        return strip(target) ? 0 : fail("cannot strip " + target);
+    }
     return usage();
 }
