@@ -72,7 +72,7 @@ TEST_P(VideoTest, FillsTheWindowCentredUntilAKeyEndsIt) {
     if (app_state.input == nullptr) app_state.input = new InputSystem(renderer.window);
     test::TempDir dir;
     const std::string video = dir.file("clip.y4m");
-    write_video(video, 320, 240, 50, 10);  // 5 s
+    write_video(video, 320, 240, 50, 1);  // 50 s: only the key can end it within the test
 
     // Nothing of an earlier picture may stay in the window.
     for (int i = 0; i < 2; ++i) {
@@ -98,7 +98,7 @@ TEST_P(VideoTest, FillsTheWindowCentredUntilAKeyEndsIt) {
     watcher.join();
 
     EXPECT_EQ(result, 0);
-    EXPECT_LT(took, 4500) << "the key did not end the video";
+    EXPECT_LT(took, 40000) << "the key did not end the video";
     ASSERT_EQ(seen.width, c.window_width);
     ASSERT_EQ(seen.height, c.window_height);
     for (int y : {5, 100, 230}) {
@@ -129,11 +129,11 @@ TEST(Video, ShortVideoPlaysToItsEnd) {
     test::TempDir dir;
     const std::string video = dir.file("short.y4m");
     write_video(video, 64, 48, 5, 10);  // half a second
+    // Nothing but its end can end it (a video that never ended would run
+    // into the test's time limit). It cannot end before it has played.
     const double started = clock_ms();
     EXPECT_EQ(video_play(video.c_str(), 0), 0);
-    const double took = clock_ms() - started;
-    EXPECT_GT(took, 300);
-    EXPECT_LT(took, 3000);
+    EXPECT_GT(clock_ms() - started, 300);
 }
 
 TEST(Video, ALoopingVideoRepeatsUntilAKey) {
@@ -159,8 +159,8 @@ TEST(Video, ALoopingVideoRepeatsUntilAKey) {
     EXPECT_EQ(video_play(video.c_str(), 1), 0);
     const double took = clock_ms() - started;
     user.join();
+    // Past its own end (800 ms) it went on until the key.
     EXPECT_GT(took, 2400);
-    EXPECT_LT(took, 6000);
     EXPECT_NE(seen.find("WBW"), std::string::npos) << seen;
 }
 
