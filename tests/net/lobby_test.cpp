@@ -18,6 +18,7 @@
 namespace crv {
 namespace {
 
+using test::returns_within;
 using test::wait_until;
 
 // Polls a local player's queue until a message arrives.
@@ -177,23 +178,6 @@ private:
     std::vector<int> removed_;
     std::thread thread_;
 };
-
-// Runs a call that should end by itself well within bound_ms. When it has
-// not, unblock() is run so that the test can end; the result is then empty.
-template <typename Call>
-std::optional<int> returns_within(int bound_ms, Call call, const std::function<void()>& unblock) {
-    std::atomic<bool> returned{false};
-    int result = 0;
-    std::thread t([&] {
-        result = call();
-        returned = true;
-    });
-    bool in_time = wait_until([&] { return returned.load(); }, bound_ms);
-    if (!in_time) unblock();
-    t.join();
-    if (!in_time) return std::nullopt;
-    return result;
-}
 
 LobbyLimits short_limits() {
     LobbyLimits limits;
