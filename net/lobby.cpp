@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "net/socket.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -43,8 +44,6 @@ constexpr std::size_t k_announce_body = 4 + 4 + k_name_size;
 constexpr std::size_t k_max_replies = 16;
 constexpr int k_connect_ms = 5000;
 constexpr int k_poll_ms = 20;
-constexpr int k_request_checks = 250;
-constexpr int k_stop_step_ms = 50;
 constexpr int k_idle_ms = 10;
 // Bytes read from one connection in one pass, so that a flood on one
 // connection cannot starve the others.
@@ -66,6 +65,10 @@ struct LocalPlayer {
     std::uint64_t key = 0;  // tells the game thread's waits which entry is theirs
     std::uint16_t id = k_id_unannounced;
     bool hidden = false;
+    // Its add_player gave up waiting. The entry stays until the host's
+    // answer comes, so that later answers still meet their own players
+    // (the host answers announcements in order), and is then removed.
+    bool abandoned = false;
     std::string name;
     std::deque<Message> queue;
 };
@@ -140,6 +143,9 @@ bool assigned(std::uint16_t id) { return id >= 1 && id <= k_last_id; }
 }  // namespace
 
 struct NetLobby::State {
+    // Serialises starting and stopping (and so every use of `thread`),
+    // including a stop of every lobby at program end from another thread.
+    std::mutex life;
     std::recursive_mutex lock;
     LobbyLimits next_limits;  // as the game set them
     LobbyLimits limits;       // in force since the last host or join
@@ -182,8 +188,10 @@ struct NetLobby::State {
     void accept_one(bool& busy);
     void finish();
 
-    // --- game thread ---
-    void stop_and_reset();
+    // --- game thread (or the program's end) ---
+    // Requests the stop, joins the worker and resets the lobby; with
+    // `life` held.
+    void stop_locked();
     int add_player(const std::string& name, bool hidden);
     std::optional<Frame> request(std::uint8_t command, const std::string& body);
     LocalPlayer* local(std::uint16_t id);
@@ -268,12 +276,12 @@ void NetLobby::State::run() {
 void NetLobby::State::finish() {
     std::lock_guard<std::recursive_mutex> guard(lock);
     for (Connection& c : clients) {
-        if (c.socket >= 0) sock_close(c.socket);
+        if (c.socket >= 0) sock_close_held(c.socket);
     }
     clients.clear();
     remote_players.clear();
-    if (host_socket >= 0) sock_close(host_socket);
-    if (listen_socket >= 0) sock_close(listen_socket);
+    if (host_socket >= 0) sock_close_held(host_socket);
+    if (listen_socket >= 0) sock_close_held(listen_socket);
     host_socket = listen_socket = -1;
     host_conn = Connection{};
     if (holds_layer) sock_shutdown();
@@ -377,7 +385,7 @@ void NetLobby::State::close_client(Connection& c) {
         if (p.socket == c.socket) record_left(p.id);
     }
     std::erase_if(remote_players, [&](const RemotePlayer& p) { return p.socket == c.socket; });
-    sock_close(c.socket);
+    sock_close_held(c.socket);
     c.socket = -1;
 }
 
@@ -390,6 +398,7 @@ void NetLobby::State::accept_one(bool& busy) {
         sock_close(s);
         return;
     }
+    sock_hold(s);
     Connection c;
     c.socket = s;
     c.opened = Clock::now();
@@ -404,11 +413,17 @@ void NetLobby::State::handle_from_host(const Frame& f) {
     switch (f.command) {
     case k_cmd_assigned:
         // Announcements are answered in the order they were sent.
-        for (LocalPlayer& p : local_players) {
-            if (p.id == k_id_waiting) {
-                p.id = assigned(f.receiver) ? f.receiver : k_id_refused;
-                break;
+        for (auto it = local_players.begin(); it != local_players.end(); ++it) {
+            if (it->id != k_id_waiting) continue;
+            if (it->abandoned) {
+                // Nobody waits for this player any more: the host is told
+                // to forget it again.
+                if (assigned(f.receiver)) append_frame(host_conn.out, k_cmd_remove, 0, f.receiver, nullptr, 0);
+                local_players.erase(it);
+            } else {
+                it->id = assigned(f.receiver) ? f.receiver : k_id_refused;
             }
+            break;
         }
         break;
     case k_cmd_message:
@@ -537,23 +552,19 @@ void NetLobby::State::handle_from_client(Connection& c, const Frame& f) {
 // ---------------------------------------------------------------------------
 // Game thread
 
-void NetLobby::State::stop_and_reset() {
+void NetLobby::State::stop_locked() {
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
         if (running) stop_request = true;
     }
-    for (;;) {
-        {
-            std::lock_guard<std::recursive_mutex> guard(lock);
-            if (!running) break;
-        }
-        sleep_ms(k_stop_step_ms);
-    }
+    // The worker closes its sockets on its way out; joining it (rather than
+    // watching its running flag) is what makes its last socket call finish
+    // before anything else may close or reuse those sockets.
     if (thread.joinable()) thread.join();
     std::lock_guard<std::recursive_mutex> guard(lock);
     // Sockets of a start that never got its thread going.
-    if (host_socket >= 0) sock_close(host_socket);
-    if (listen_socket >= 0) sock_close(listen_socket);
+    if (host_socket >= 0) sock_close_held(host_socket);
+    if (listen_socket >= 0) sock_close_held(listen_socket);
     host_socket = listen_socket = -1;
     if (holds_layer) sock_shutdown();
     holds_layer = false;
@@ -590,6 +601,11 @@ int NetLobby::State::add_player(const std::string& name, bool hidden) {
         p.name = name_from(name.data(), name.size());
         local_players.push_back(std::move(p));
     }
+    Clock::time_point give_up;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        give_up = Clock::now() + std::chrono::milliseconds(limits.request_ms);
+    }
     for (;;) {
         sleep_ms(k_poll_ms);
         std::lock_guard<std::recursive_mutex> guard(lock);
@@ -599,6 +615,16 @@ int NetLobby::State::add_player(const std::string& name, bool hidden) {
         if (assigned(it->id)) return it->id;
         if (it->id == k_id_refused || !running) {
             local_players.erase(it);
+            return 0;
+        }
+        if (Clock::now() >= give_up) {
+            // Announced already: its answer may still come and must not be
+            // taken for a later player's.
+            if (it->id == k_id_waiting) {
+                it->abandoned = true;
+            } else {
+                local_players.erase(it);
+            }
             return 0;
         }
     }
@@ -617,13 +643,15 @@ std::optional<Frame> NetLobby::State::request(std::uint8_t command, const std::s
         std::lock_guard<std::recursive_mutex> guard(lock);
         query_id = sender;
     }
+    Clock::time_point give_up;
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
         if (!running) return std::nullopt;
         replies.clear();
         append_frame(game_out, command, 0, sender, body.data(), body.size());
+        give_up = Clock::now() + std::chrono::milliseconds(limits.request_ms);
     }
-    for (int i = 0; i < k_request_checks; ++i) {
+    while (Clock::now() < give_up) {
         sleep_ms(k_poll_ms);
         std::lock_guard<std::recursive_mutex> guard(lock);
         // A late answer to an earlier request of another kind is not this one's.
@@ -639,10 +667,50 @@ std::optional<Frame> NetLobby::State::request(std::uint8_t command, const std::s
 }
 
 // ---------------------------------------------------------------------------
+// Every lobby of the process, so that the program's end can stop their
+// workers before the socket layer closes what is left.
 
-NetLobby::NetLobby() : state_(std::make_unique<State>()) {}
+namespace {
 
-NetLobby::~NetLobby() { state_->stop_and_reset(); }
+struct LobbyRegistry {
+    std::mutex lock;
+    std::vector<NetLobby::State*> live;
+};
+
+LobbyRegistry& registry() {
+    static LobbyRegistry instance;
+    return instance;
+}
+
+void stop_every_lobby() {
+    LobbyRegistry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (NetLobby::State* s : r.live) {
+        std::lock_guard<std::mutex> life(s->life);
+        s->stop_locked();
+    }
+}
+
+}  // namespace
+
+NetLobby::NetLobby() : state_(std::make_unique<State>()) {
+    LobbyRegistry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.live.push_back(state_.get());
+    sock_set_before_shutdown_all(stop_every_lobby);
+}
+
+NetLobby::~NetLobby() {
+    {
+        std::lock_guard<std::mutex> life(state_->life);
+        state_->stop_locked();
+    }
+    // Until here a stop of every lobby may still reach this one; it then
+    // finds it stopped.
+    LobbyRegistry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    std::erase(r.live, state_.get());
+}
 
 void NetLobby::set_limits(const LobbyLimits& limits) {
     std::lock_guard<std::recursive_mutex> guard(state_->lock);
@@ -651,18 +719,23 @@ void NetLobby::set_limits(const LobbyLimits& limits) {
 
 bool NetLobby::host(int port) {
     State& s = *state_;
-    s.stop_and_reset();
+    std::lock_guard<std::mutex> life(s.life);
+    s.stop_locked();
     if (port < 1) port = k_lobby_default_port;
     if (port > 65535 || !sock_init()) return false;
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     s.limits = s.next_limits;
     s.holds_layer = true;
     s.listen_socket = sock_listen(port);
-    if (s.listen_socket >= 0) s.host_socket = sock_connect(DynString(), port, k_connect_ms);
+    if (s.listen_socket >= 0) {
+        sock_hold(s.listen_socket);
+        s.host_socket = sock_connect(DynString(), port, k_connect_ms);
+    }
     if (s.host_socket < 0) {
-        s.stop_and_reset();
+        s.stop_locked();
         return false;
     }
+    sock_hold(s.host_socket);
     s.host_conn.socket = s.host_socket;
     s.host_conn.opened = Clock::now();
     s.hosting = true;
@@ -673,18 +746,20 @@ bool NetLobby::host(int port) {
 
 bool NetLobby::join(const DynString& host_name, int port) {
     State& s = *state_;
-    s.stop_and_reset();
-    if (port < 1) port = k_lobby_default_port;
-    if (port > 65535 || !sock_init()) return false;
     {
+        std::lock_guard<std::mutex> life(s.life);
+        s.stop_locked();
+        if (port < 1) port = k_lobby_default_port;
+        if (port > 65535 || !sock_init()) return false;
         std::lock_guard<std::recursive_mutex> guard(s.lock);
         s.limits = s.next_limits;
         s.holds_layer = true;
         s.host_socket = sock_connect(host_name, port, k_connect_ms);
         if (s.host_socket < 0) {
-            s.stop_and_reset();
+            s.stop_locked();
             return false;
         }
+        sock_hold(s.host_socket);
         s.host_conn.socket = s.host_socket;
         s.host_conn.opened = Clock::now();
         s.running = true;
@@ -692,11 +767,15 @@ bool NetLobby::join(const DynString& host_name, int port) {
     }
     std::optional<Frame> reply = s.request(k_cmd_hello, std::string());
     if (reply && reply->body.size() >= 2 && get16(reply->body.data()) == 1) return true;
-    s.stop_and_reset();
+    std::lock_guard<std::mutex> life(s.life);
+    s.stop_locked();
     return false;
 }
 
-void NetLobby::leave() { state_->stop_and_reset(); }
+void NetLobby::leave() {
+    std::lock_guard<std::mutex> life(state_->life);
+    state_->stop_locked();
+}
 
 bool NetLobby::is_running() {
     std::lock_guard<std::recursive_mutex> guard(state_->lock);
@@ -728,11 +807,13 @@ bool NetLobby::send(int from, int to, const DynString& text) {
     if (from < 1 || from > k_last_id || to < 1 || to > k_everyone || text.length() > k_lobby_max_body) return false;
     State& s = *state_;
     std::unique_lock<std::recursive_mutex> guard(s.lock);
+    Clock::time_point give_up = Clock::now() + std::chrono::milliseconds(s.limits.request_ms);
     for (;;) {
         if (!s.running || s.local(static_cast<std::uint16_t>(from)) == nullptr) return false;
         // The host drains what we send; wait while it is behind rather than
-        // queueing without bound.
+        // queueing without bound, but not for a host that stopped reading.
         if (s.game_out.size() + s.host_backlog <= s.limits.max_queued_bytes) break;
+        if (Clock::now() >= give_up) return false;
         guard.unlock();
         sleep_ms(1);
         guard.lock();
@@ -800,6 +881,8 @@ void network_shutdown() {
         delete app_state.network;
         app_state.network = nullptr;
     }
+    // Stops the process's other lobbies too (through the layer's hook)
+    // before their sockets would be closed.
     sock_shutdown_all();
 }
 

@@ -8,8 +8,13 @@
 // A NetLobby owns a background thread that does all its socket traffic
 // while the lobby runs; the game thread only touches the lobby's lists and
 // queues under its recursive lock and waits for answers by polling (every
-// 20 ms; requests give up after about 5 seconds). The host never waits on a
-// peer: every connection has a bounded outgoing queue, and a connection that
+// 20 ms; requests, player registrations and sends held up by a host that
+// stops reading give up after the request time-out, 5 seconds unless set).
+// A lobby's sockets are held (see the socket layer): only its worker closes
+// them, on its way out, and every stop joins the worker; at program end
+// sock_shutdown_all stops every lobby of the process first.
+//
+// The host never waits on a peer: every connection has a bounded outgoing queue, and a connection that
 // sends a malformed frame, a command the host does not take, a sender id
 // that is not one of its own players, a frame it never finishes, or no
 // player at all in time is closed and its players are recorded as left; so
@@ -33,6 +38,7 @@ inline constexpr int k_lobby_max_body = 1024;
 
 // What a peer may cost the host before it is disconnected.
 struct LobbyLimits {
+    int request_ms = 5000;              // the game thread's waits for the host give up after this
     int handshake_ms = 10000;           // a connection registers a player within this
     int frame_ms = 10000;               // a frame, once begun, arrives whole within this
     std::size_t max_queued_bytes = 1 << 20;  // unsent bytes per connection
@@ -56,19 +62,23 @@ public:
     bool host(int port);
     // True when the host answered the hello.
     bool join(const DynString& host_name, int port);
-    // Stops the lobby: waits in steps of 50 ms until the thread has ended.
+    // Stops the lobby: returns once its thread has ended and its sockets
+    // are closed.
     void leave();
     bool is_running();
 
     // Registers a local player and waits for its id; 0 when the lobby stops
-    // first or the host refuses the player.
+    // first, the host refuses the player or gives no id within the request
+    // time-out (the player is then dropped, and removed from the host
+    // should its id come later).
     int add_player(const DynString& name);
     // Removes one of this process's players (ids 1..65279).
     void remove_player(int id);
     // A message from a local player to one player, or to every visible
     // player but the sender when to is 0. False when the lobby does not
-    // run, from is not a registered local player, to is out of range or the
-    // text is longer than 1024 bytes.
+    // run, from is not a registered local player, to is out of range, the
+    // text is longer than 1024 bytes, or the host has not taken what was
+    // sent before within the request time-out.
     bool send(int from, int to, const DynString& text);
     // The oldest message for a local player, or an empty text.
     DynString receive(int id);
@@ -93,8 +103,9 @@ public:
 
 // Start-up: creates app_state.network (the lobby and its lock).
 void network_startup();
-// Program end: stops the lobby (waiting for its thread), closes every socket
-// of the layer and destroys app_state.network.
+// Program end: stops the run-time's lobby and every other lobby of the
+// process (joining their threads), closes every socket of the layer and
+// destroys app_state.network.
 void network_shutdown();
 
 // The game's operations on the run-time's lobby (app_state.network).

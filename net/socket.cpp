@@ -2,6 +2,8 @@
 
 #include "platform/net.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -19,6 +21,9 @@ struct SocketEntry {
     SocketHandle socket = plat::k_invalid_socket;
     SocketAddress address;
     bool is_udp = false;
+    // Used by a thread of the run-time (the lobby's): only its owner
+    // closes it, and only once that thread no longer uses it.
+    bool held = false;
     EntryState state = EntryState::free;
 };
 
@@ -28,6 +33,7 @@ struct SocketLayer {
     std::mutex lock;
     SocketEntry entries[k_socket_count];
     int references = 0;
+    void (*before_shutdown_all)() = nullptr;
 };
 
 SocketLayer& layer() {
@@ -40,6 +46,31 @@ constexpr int k_connect_default_ms = 30000;
 // How long one wait of a send or full-length receive lasts before it looks
 // again; the waits repeat until the data has moved.
 constexpr int k_poll_step_ms = 100;
+
+std::atomic<int> g_progress_timeout_ms{k_sock_default_progress_ms};
+
+using Clock = std::chrono::steady_clock;
+
+// The no-progress deadline of the whole-data loops: restarted by every
+// byte that moves.
+class ProgressDeadline {
+public:
+    ProgressDeadline() : limit_(g_progress_timeout_ms.load()) { moved(); }
+    void moved() { last_ = Clock::now(); }
+    // What is left of the deadline in ms, at most one poll step; 0 once it
+    // has passed.
+    int next_wait_ms() const {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        last_ + std::chrono::milliseconds(limit_) - Clock::now())
+                        .count();
+        if (left <= 0) return 0;
+        return left < k_poll_step_ms ? static_cast<int>(left) : k_poll_step_ms;
+    }
+
+private:
+    int limit_;
+    Clock::time_point last_;
+};
 
 void fail(int code) { plat::set_net_error(code); }
 
@@ -113,8 +144,10 @@ void close_handle(SocketHandle socket, bool is_udp, bool* ok) {
     if (ok != nullptr) *ok = closed;
 }
 
+// Held entries stay: their owner closes them once its thread is done.
 void close_all_locked(SocketLayer& l) {
     for (SocketEntry& e : l.entries) {
+        if (e.held) continue;
         if (e.state == EntryState::open) close_handle(e.socket, e.is_udp, nullptr);
         e = SocketEntry{};
     }
@@ -142,21 +175,29 @@ bool is_would_block(int code) {
     return code == plat::k_err_would_block;
 }
 
-// Waits while a non-blocking send cannot go on; false on a wait error.
-bool wait_writable(SocketHandle socket) {
-    return plat::socket_wait(socket, true, k_poll_step_ms) >= 0;
+// Waits a while for the socket to become ready; false on a wait error or
+// when the deadline has passed without progress (error 10060).
+bool wait_for_progress(SocketHandle socket, bool for_write, const ProgressDeadline& deadline) {
+    int wait_ms = deadline.next_wait_ms();
+    if (wait_ms == 0) {
+        fail(k_sock_error_stalled);
+        return false;
+    }
+    return plat::socket_wait(socket, for_write, wait_ms) >= 0;
 }
 
 int send_whole(const SocketEntry& e, const char* bytes, std::size_t count, const SocketAddress* to) {
     std::size_t done = 0;
+    ProgressDeadline deadline;
     while (done < count) {
         long n = to != nullptr ? plat::socket_send_to(e.socket, bytes + done, count - done, *to)
                                : plat::socket_send(e.socket, bytes + done, count - done);
         if (n >= 0) {
             done += static_cast<std::size_t>(n);
+            if (n > 0) deadline.moved();
             continue;
         }
-        if (!is_would_block(plat::net_error()) || !wait_writable(e.socket)) return -1;
+        if (!is_would_block(plat::net_error()) || !wait_for_progress(e.socket, true, deadline)) return -1;
     }
     return static_cast<int>(done);
 }
@@ -168,7 +209,9 @@ bool sock_init() {
     std::lock_guard<std::mutex> guard(l.lock);
     if (l.references == 0) {
         if (!plat::net_start()) return false;
-        for (SocketEntry& e : l.entries) e = SocketEntry{};
+        for (SocketEntry& e : l.entries) {
+            if (!e.held) e = SocketEntry{};
+        }
     }
     ++l.references;
     return true;
@@ -187,6 +230,13 @@ void sock_shutdown() {
 
 void sock_shutdown_all() {
     SocketLayer& l = layer();
+    void (*before)() = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(l.lock);
+        before = l.before_shutdown_all;
+    }
+    // The threads that use held sockets end (and close them) first.
+    if (before != nullptr) before();
     std::lock_guard<std::mutex> guard(l.lock);
     if (l.references == 0) return;
     close_all_locked(l);
@@ -377,13 +427,15 @@ int sock_receive_full(int socket, void* bytes, int count) {
     if (!lookup(socket, &e)) return k_sock_error;
     char* out = static_cast<char*>(bytes);
     int done = 0;
+    ProgressDeadline deadline;
     while (done < count) {
         int n = sock_receive_bytes(socket, out + done, count - done);
         if (n > 0) {
             done += n;
+            deadline.moved();
         } else if (n == k_sock_no_data) {
             if (done == 0) return k_sock_no_data;
-            if (plat::socket_wait(e.socket, false, k_poll_step_ms) < 0) return k_sock_error;
+            if (!wait_for_progress(e.socket, false, deadline)) return k_sock_error;
         } else {
             return n;
         }
@@ -421,6 +473,42 @@ bool sock_close(int socket) {
         }
         SocketLayer& l = layer();
         std::lock_guard<std::mutex> guard(l.lock);
+        // A held socket is not the game's to close: its owner's thread may
+        // be using it.
+        if (l.entries[socket].state != EntryState::open || l.entries[socket].held) {
+            fail(plat::k_err_not_socket);
+            return false;
+        }
+        e = l.entries[socket];
+        l.entries[socket] = SocketEntry{};
+    }
+    bool ok = false;
+    close_handle(e.socket, e.is_udp, &ok);
+    return ok;
+}
+
+bool sock_hold(int socket) {
+    if (socket >= 0 && socket < k_socket_count) {
+        SocketLayer& l = layer();
+        std::lock_guard<std::mutex> guard(l.lock);
+        if (l.entries[socket].state == EntryState::open) {
+            l.entries[socket].held = true;
+            return true;
+        }
+    }
+    fail(plat::k_err_not_socket);
+    return false;
+}
+
+bool sock_close_held(int socket) {
+    SocketEntry e;
+    {
+        if (socket < 0 || socket >= k_socket_count) {
+            fail(plat::k_err_not_socket);
+            return false;
+        }
+        SocketLayer& l = layer();
+        std::lock_guard<std::mutex> guard(l.lock);
         if (l.entries[socket].state != EntryState::open) {
             fail(plat::k_err_not_socket);
             return false;
@@ -432,6 +520,18 @@ bool sock_close(int socket) {
     close_handle(e.socket, e.is_udp, &ok);
     return ok;
 }
+
+void sock_set_before_shutdown_all(void (*hook)()) {
+    SocketLayer& l = layer();
+    std::lock_guard<std::mutex> guard(l.lock);
+    l.before_shutdown_all = hook;
+}
+
+void sock_set_progress_timeout(int timeout_ms) {
+    g_progress_timeout_ms = timeout_ms > 0 ? timeout_ms : k_sock_default_progress_ms;
+}
+
+int sock_progress_timeout() { return g_progress_timeout_ms.load(); }
 
 std::int64_t sock_resolve(const DynString& name) {
     if (!layer_started()) return -1;

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
@@ -25,6 +27,13 @@ std::string read_file(const std::string& path) {
 
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> folder_files(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // A web server in a process of its own, serving a temporary folder.
@@ -49,10 +58,17 @@ protected:
     }
 
     void TearDown() override {
+        stop_server();
+        http_set_idle_timeout(0);
+        http_set_total_timeout(0);
+    }
+
+    void stop_server() {
         if (server_ > 0) {
             kill(server_, SIGTERM);
             int status = 0;
             waitpid(server_, &status, 0);
+            server_ = 0;
         }
     }
 
@@ -69,6 +85,47 @@ TEST_F(HttpTest, FileGetsEveryByteOfTheBody) {
     write_file(target, "old content that is longer than nothing");
     ASSERT_TRUE(http_get_file("127.0.0.1", "/zeros.bin", port_, target.c_str(), 2000));
     EXPECT_EQ(read_file(target), binary_);
+    EXPECT_EQ(folder_files(work_.path()), (std::vector<std::string>{"copy.bin", "port"}));
+}
+
+// A server that accepts and then says nothing, or trickles a byte at a
+// time, ends the download at its deadline: the call fails with 10060 and
+// leaves no partial file, nor touches an older file of the same name.
+TEST_F(HttpTest, SilentAndTricklingServersFailAtTheirDeadlines) {
+    const struct {
+        const char* path;
+        int idle_ms;
+        int total_ms;
+    } cases[] = {{"/silent", 300, 0}, {"/trickle", 300, 1000}};
+    struct Result {
+        bool ok = true;
+        int error = 0;
+    };
+    test::TempDir folder;
+    write_file(folder.file("kept.txt"), "an older download");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        http_set_idle_timeout(c.idle_ms);
+        http_set_total_timeout(c.total_ms);
+        for (const char* name : {"kept.txt", "new.txt"}) {
+            std::string target = folder.file(name);
+            auto result = test::returns_within(20000, [&] {
+                bool ok = http_get_file("127.0.0.1", c.path, port_, target.c_str(), 2000);
+                return Result{ok, sock_last_error()};
+            }, [&] { stop_server(); });
+            ASSERT_TRUE(result.has_value()) << name << ": still waiting long after the deadline";
+            EXPECT_FALSE(result->ok) << name;
+            EXPECT_EQ(result->error, k_sock_error_stalled) << name;
+        }
+        EXPECT_EQ(read_file(folder.file("kept.txt")), "an older download");
+        EXPECT_EQ(folder_files(folder.path()), std::vector<std::string>{"kept.txt"});
+
+        auto text = test::returns_within(20000, [&] {
+            return std::string(http_get_text("127.0.0.1", c.path, port_, 1000, 2000).text());
+        }, [&] { stop_server(); });
+        ASSERT_TRUE(text.has_value()) << "still waiting long after the deadline";
+        EXPECT_EQ(*text, "");
+    }
 }
 
 TEST_F(HttpTest, ErrorPageIsSavedLikeAnyBody) {

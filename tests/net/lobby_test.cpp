@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -16,6 +18,7 @@
 namespace crv {
 namespace {
 
+using test::returns_within;
 using test::wait_until;
 
 // Polls a local player's queue until a message arrives.
@@ -95,6 +98,85 @@ public:
 
 private:
     int socket_ = -1;
+};
+
+// A host that speaks the wire format from a thread of its own: it answers
+// the hello and the first `answered` announcements, holds back the others
+// until answer_all, notes the players it is told to remove, and can stop
+// reading altogether.
+class FakeHost {
+public:
+    explicit FakeHost(int answered) : answered_(answered) {
+        sock_init();
+        listener_ = sock_listen(0);
+        port_ = sock_port(listener_);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeHost() {
+        done_ = true;
+        thread_.join();
+        if (connection_ >= 0) sock_close(connection_);
+        sock_close(listener_);
+        sock_shutdown();
+    }
+    int port() const { return port_; }
+    void answer_all() { answer_all_ = true; }
+    void stop_reading() { stop_reading_ = true; }
+    std::vector<int> removed() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return removed_;
+    }
+
+private:
+    void send_frame(int command, int receiver, const std::string& body) {
+        sock_send(connection_, test::bytes_text(RawClient::frame(command, receiver, 0, body)));
+    }
+
+    void serve() {
+        std::string in;
+        int next_id = 101;
+        int held = 0;
+        while (!done_) {
+            if (connection_ < 0) connection_ = sock_accept(listener_, nullptr);
+            char block[4096];
+            int n = connection_ >= 0 && !stop_reading_ ? sock_receive_bytes(connection_, block, sizeof block) : -2;
+            if (n > 0) in.append(block, static_cast<std::size_t>(n));
+            while (in.size() >= 7) {
+                std::size_t length = static_cast<unsigned char>(in[1]) | (static_cast<unsigned char>(in[2]) << 8);
+                if (in.size() < 7 + length) break;
+                int command = static_cast<unsigned char>(in[0]);
+                int sender = static_cast<unsigned char>(in[5]) | (static_cast<unsigned char>(in[6]) << 8);
+                in.erase(0, 7 + length);
+                if (command == 104) send_frame(104, sender, std::string("\x01\x00", 2));
+                if (command == 1 && answered_ > 0) {
+                    --answered_;
+                    send_frame(2, next_id++, "");
+                } else if (command == 1) {
+                    ++held;
+                }
+                if (command == 4) {
+                    std::lock_guard<std::mutex> guard(lock_);
+                    removed_.push_back(sender);
+                }
+            }
+            if (answer_all_) {
+                answered_ = 1 << 30;
+                for (; held > 0; --held) send_frame(2, next_id++, "");
+            }
+            if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    int answered_;
+    int listener_ = -1;
+    int connection_ = -1;
+    int port_ = 0;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> answer_all_{false};
+    std::atomic<bool> stop_reading_{false};
+    std::mutex lock_;
+    std::vector<int> removed_;
+    std::thread thread_;
 };
 
 LobbyLimits short_limits() {
@@ -371,10 +453,100 @@ TEST(NetworkState, StartUpAndShutDownWireTheRunTimesLobby) {
     EXPECT_EQ(net_player_count(), 2);
     EXPECT_EQ(net_player_id(1), other);
 
+    // The program's end stops every lobby of the process, the peer's too,
+    // before any socket is closed: none is left running afterwards.
     network_shutdown();
     EXPECT_EQ(app_state.network, nullptr);
     EXPECT_FALSE(net_is_running());
-    EXPECT_TRUE(wait_until([&] { return !peer.is_running(); }));
+    EXPECT_FALSE(peer.is_running());
+    EXPECT_EQ(peer.add_player("after the end"), 0);
+}
+
+// Socket calls a game makes on numbers it does not own leave a running
+// lobby's sockets alone.
+TEST_F(LobbyTest, GameSocketCallsDoNotPullSocketsFromUnderTheLobby) {
+    const struct {
+        const char* name;
+        std::function<void()> act;
+    } cases[] = {
+        {"sock_close on every number",
+         [] {
+             for (int n = 0; n < k_socket_count; ++n) sock_close(n);
+         }},
+        {"more sock_shutdown calls than sock_init calls",
+         [] {
+             sock_init();
+             for (int i = 0; i < 8; ++i) sock_shutdown();
+         }},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.act();
+        std::string text = "still here " + std::to_string(round++);
+        ASSERT_TRUE(client_.send(bob_, alice_, DynString(text.c_str())));
+        EXPECT_EQ(receive_one(host_, alice_), text);
+        ASSERT_TRUE(host_.send(alice_, bob_, DynString(text.c_str())));
+        EXPECT_EQ(receive_one(client_, bob_), text);
+        EXPECT_TRUE(host_.is_running());
+        EXPECT_TRUE(client_.is_running());
+    }
+
+    // The end of the program stops both lobbies before it returns; they
+    // start again afterwards.
+    sock_shutdown_all();
+    EXPECT_FALSE(host_.is_running());
+    EXPECT_FALSE(client_.is_running());
+    ASSERT_TRUE(host_.host(port_));
+    ASSERT_TRUE(client_.join("127.0.0.1", port_));
+    EXPECT_GT(client_.add_player("again"), 0);
+}
+
+
+// The game thread never waits on the host without a limit.
+TEST(LobbyDeadlines, AddPlayerGivesUpWhenTheHostNeverAnswers) {
+    FakeHost fake(1);  // the query player of the join is answered, no other
+    NetLobby lobby;
+    LobbyLimits limits;
+    limits.request_ms = 300;
+    lobby.set_limits(limits);
+    ASSERT_TRUE(lobby.join("127.0.0.1", fake.port()));
+
+    std::optional<int> id = returns_within(15000, [&] { return lobby.add_player("unanswered"); },
+                                           [&] { lobby.leave(); });
+    ASSERT_TRUE(id.has_value()) << "add_player still waited long after its time-out";
+    EXPECT_EQ(*id, 0);
+    EXPECT_TRUE(lobby.is_running());
+
+    // The late answer belongs to the dropped player, not to the next one:
+    // the host is told to forget it again, and the next player gets its own.
+    fake.answer_all();
+    EXPECT_TRUE(wait_until([&] { return fake.removed() == std::vector<int>{102}; }));
+    EXPECT_EQ(lobby.add_player("next"), 103);
+}
+
+TEST(LobbyDeadlines, SendGivesUpOnAHostThatStopsReading) {
+    FakeHost fake(1 << 20);
+    NetLobby lobby;
+    LobbyLimits limits;
+    limits.request_ms = 300;
+    limits.max_queued_bytes = 64 * 1024;
+    lobby.set_limits(limits);
+    ASSERT_TRUE(lobby.join("127.0.0.1", fake.port()));
+    int me = lobby.add_player("me");
+    ASSERT_GT(me, 0);
+    fake.stop_reading();
+
+    // The system's buffers take a few megabytes before the queue fills.
+    const DynString payload(std::string(1000, 's').c_str());
+    std::optional<int> sent = returns_within(60000, [&] {
+        int n = 0;
+        while (n < 200000 && lobby.send(me, 101, payload)) ++n;
+        return n;
+    }, [&] { lobby.leave(); });
+    ASSERT_TRUE(sent.has_value()) << "send still waited long after its time-out";
+    EXPECT_LT(*sent, 200000);
+    EXPECT_TRUE(lobby.is_running());
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 #include "core/dyn_string.hpp"
 #include "net/socket.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 namespace crv::test {
 
@@ -39,6 +42,26 @@ inline int receive_waiting(int socket, DynString& text, int max_length, int time
         result = sock_receive(socket, text, max_length);
         return result != k_sock_no_data;
     }, timeout_ms);
+    return result;
+}
+
+// Runs a call, on a thread of its own, that should end by itself well within
+// bound_ms. When it has not, unblock() is run so that the test can end, and
+// the result is empty. The call's thread has its own socket last error:
+// read it inside the call.
+template <typename Call>
+auto returns_within(int bound_ms, Call call, const std::function<void()>& unblock)
+    -> std::optional<std::invoke_result_t<Call>> {
+    std::atomic<bool> returned{false};
+    std::invoke_result_t<Call> result{};
+    std::thread t([&] {
+        result = call();
+        returned = true;
+    });
+    bool in_time = wait_until([&] { return returned.load(); }, bound_ms);
+    if (!in_time) unblock();
+    t.join();
+    if (!in_time) return std::nullopt;
     return result;
 }
 

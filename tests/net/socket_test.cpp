@@ -18,7 +18,10 @@ using test::wait_until;
 class SocketTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(sock_init()); }
-    void TearDown() override { sock_shutdown_all(); }
+    void TearDown() override {
+        sock_set_progress_timeout(0);
+        sock_shutdown_all();
+    }
 
     // A connected pair: client from sock_connect, server from sock_accept.
     void connect_pair(int* client, int* server) {
@@ -115,6 +118,39 @@ TEST_F(SocketTest, FullLengthReceiveWaitsForTheRestAfterTheFirstByte) {
     sock_close(client);
     ASSERT_TRUE(wait_until([&] { return sock_wait_readable(server, 10) == 1; }));
     EXPECT_EQ(sock_receive_full(server, buffer, 8), k_sock_closed);
+}
+
+// A peer that stops taking or sending bytes makes the whole-data calls fail
+// with 10060 once nothing has moved for the progress time-out.
+TEST_F(SocketTest, WholeSendsAndFullReceivesGiveUpOnAStalledPeer) {
+    int client = -1, server = -1;
+    connect_pair(&client, &server);
+    sock_set_progress_timeout(300);
+    struct Result {
+        int value = 0;
+        int error = 0;
+    };
+
+    // More than the system's buffers on both sides take.
+    const DynString big(std::string(64 << 20, 'b').c_str());
+    auto sent = test::returns_within(20000, [&] { return Result{sock_send(client, big), sock_last_error()}; },
+                                     [&] { sock_close(server); });
+    ASSERT_TRUE(sent.has_value()) << "the send still waited long after its time-out";
+    EXPECT_EQ(sent->value, -1);
+    EXPECT_EQ(sent->error, k_sock_error_stalled);
+
+    int reader = -1, writer = -1;
+    connect_pair(&reader, &writer);
+    sock_send(writer, "abc");
+    char buffer[8] = {};
+    ASSERT_TRUE(wait_until([&] { return sock_wait_readable(reader, 10) == 1; }));
+    auto received = test::returns_within(
+        20000, [&] { return Result{sock_receive_full(reader, buffer, 8), sock_last_error()}; },
+        [&] { sock_close(writer); });
+    ASSERT_TRUE(received.has_value()) << "the receive still waited long after its time-out";
+    EXPECT_EQ(received->value, k_sock_error);
+    EXPECT_EQ(received->error, k_sock_error_stalled);
+
 }
 
 TEST_F(SocketTest, SendingToAPeerThatHasGoneFailsWithoutEndingTheProcess) {
