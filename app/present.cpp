@@ -47,6 +47,13 @@ void bring_window_forward() {
     app_state.activate_request = false;
 }
 
+// Where activation messages do not resume the program (debug mode, auto
+// pause off), a pause it asked for itself lasts until its window is active.
+bool window_ends_pause() {
+    if (app_state.debug_mode == 0 && app_state.auto_pause) return false;
+    return app_state.main_window != nullptr && plat::window_has_focus(app_state.main_window);
+}
+
 // Looping music whose time is up starts again.
 void music_loop_check() { music_loop_update(); }
 
@@ -93,7 +100,13 @@ void present_frame() {
     app_state.previous_frame_time = app_state.frame_time;
     app_state.frame_time = clock_ms();
     trace_frame_time(app_state.frame_time);
-    while (app_state.paused) idle_step();
+    while (app_state.paused) {
+        // A request that came while paused (a debugger stop inside a
+        // callback) is served here: the pause loop leaves at once while one
+        // is pending, and would otherwise be re-entered turn after turn.
+        if (app_state.activate_request) bring_window_forward();
+        idle_step();
+    }
     refresh_input();
     if (InputSystem* input = app_state.input) {
         if (quit_key_down(*input)) end_with_code_zero();
@@ -127,6 +140,8 @@ void idle_step() {
                 music_loop_check();
                 OpenGLRainbows* renderer = app_state.renderer;
                 if (renderer != nullptr && !pump_messages(*renderer, message_callback())) end_with_code_zero();
+                if (app_state.paused && window_ends_pause()) set_paused(false);
+                if (!app_state.paused) break;
                 plat::sleep_ms(200);
             }
             std::puts("pause loop ended");

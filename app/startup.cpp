@@ -58,6 +58,17 @@ void after_run_program() {
     plat::window_raise(renderer->window);
 }
 
+// While input may end the program (Escape quits), opening a document ends
+// it too, the way the quit keys do: error code 0 before the document is
+// handed over, the end of the program after.
+void before_shell_open() {
+    if (app_state.escape_quits) set_error(0);
+}
+
+void after_shell_open() {
+    if (app_state.escape_quits) end_program();
+}
+
 }  // namespace
 
 int runtime_startup(int show_command, const char* caption) {
@@ -80,6 +91,8 @@ int runtime_startup(int show_command, const char* caption) {
     hooks.gl_entry_point_exists = gl_entry_point_exists;
     hooks.before_run_program = before_run_program;
     hooks.after_run_program = after_run_program;
+    hooks.before_shell_open = before_shell_open;
+    hooks.after_shell_open = after_shell_open;
     set_sys_frame_hooks(hooks);
     plat::window_set_title(renderer.window, caption);
     log_write("Cptn\n");
