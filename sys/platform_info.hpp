@@ -12,6 +12,8 @@
 
 #include "core/dyn_string.hpp"
 
+#include <cstdint>
+
 namespace crv {
 
 struct SysFrameHooks {
@@ -40,6 +42,8 @@ struct ProgramBuildInfo {
 void set_program_build_info(const ProgramBuildInfo& info);
 
 DynString platform_info(const DynString& key);
+// The "ID" answer for a volume id (null: the id could not be read).
+DynString machine_id_for(const std::uint32_t* volume_id);
 // The two-letter code of the "LOCALE" answer for a Windows language id.
 DynString locale_code(int language_id);
 // "YYYY-MM-DD hh:mm:ss".
