@@ -11,7 +11,6 @@
 #include "platform/clock.hpp"
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
-#include "sound/sound.hpp"
 
 #include <cstdio>
 
@@ -236,7 +235,6 @@ void set_screen_mode(int width, int height, int full_screen) {
     if (app_state.input != nullptr) app_state.input->set_mouse_mode(app_state.input->mouse_exclusive());
     if (app_state.input != nullptr) app_state.input->set_window(renderer->window);
     app_state.main_window = renderer->window;
-    sound_set_window(renderer->window);
     for (int i = 0; i < 5; ++i) present_frame();
 }
 

@@ -138,7 +138,7 @@ int runtime_startup(int show_command, const char* caption) {
     app_state.input->set_mouse_mode(app_state.mouse_exclusive != 0);
     foreign_bind_all();
     // Sound: the device (absent without an output) and the empty slot table.
-    sound_system_start(app_state.main_window);
+    sound_system_start();
     log_write("Init Finalized\n");
     return 0;
 }
