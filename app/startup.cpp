@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace crv {
 
@@ -42,7 +43,59 @@ std::string argument_text(const char* line) {
 namespace {
 
 // What the system services need of the window.
-bool gl_entry_point_exists(const char* name) { return plat::gl_proc_address(name) != nullptr; }
+// "GLEXT:" answers from the renderer's own lookup, which takes an entry
+// point only when its extension is advertised: the driver's lookup alone
+// hands out an address for any name. Names the renderer does not use
+// cannot be vouched for and answer no.
+bool gl_entry_point_exists(const char* name) {
+    const OpenGLRainbows* renderer = app_state.renderer;
+    if (renderer == nullptr || renderer->window == nullptr) return false;
+    const GlExtensions& e = renderer->ext;
+    const struct {
+        const char* name;
+        bool present;
+    } entry_points[] = {
+        {"glActiveTextureARB", e.glActiveTextureARB != nullptr},
+        {"glMultiTexCoord2fARB", e.glMultiTexCoord2fARB != nullptr},
+        {"glClientActiveTextureARB", e.glClientActiveTextureARB != nullptr},
+        {"glGenBuffersARB", e.glGenBuffersARB != nullptr},
+        {"glBindBufferARB", e.glBindBufferARB != nullptr},
+        {"glBufferDataARB", e.glBufferDataARB != nullptr},
+        {"glDeleteBuffersARB", e.glDeleteBuffersARB != nullptr},
+        {"glMapBufferARB", e.glMapBufferARB != nullptr},
+        {"glUnmapBufferARB", e.glUnmapBufferARB != nullptr},
+        {"glGetBufferParameterivARB", e.glGetBufferParameterivARB != nullptr},
+        {"glCreateProgramObjectARB", e.glCreateProgramObjectARB != nullptr},
+        {"glDeleteObjectARB", e.glDeleteObjectARB != nullptr},
+        {"glCreateShaderObjectARB", e.glCreateShaderObjectARB != nullptr},
+        {"glShaderSourceARB", e.glShaderSourceARB != nullptr},
+        {"glCompileShaderARB", e.glCompileShaderARB != nullptr},
+        {"glGetObjectParameterivARB", e.glGetObjectParameterivARB != nullptr},
+        {"glAttachObjectARB", e.glAttachObjectARB != nullptr},
+        {"glGetInfoLogARB", e.glGetInfoLogARB != nullptr},
+        {"glLinkProgramARB", e.glLinkProgramARB != nullptr},
+        {"glUseProgramObjectARB", e.glUseProgramObjectARB != nullptr},
+        {"glGetUniformLocationARB", e.glGetUniformLocationARB != nullptr},
+        {"glUniform1fARB", e.glUniform1fARB != nullptr},
+        {"glUniform1iARB", e.glUniform1iARB != nullptr},
+        {"glGetAttribLocationARB", e.glGetAttribLocationARB != nullptr},
+        {"glVertexAttrib1fARB", e.glVertexAttrib1fARB != nullptr},
+        {"glGenFramebuffersEXT", e.glGenFramebuffersEXT != nullptr},
+        {"glDeleteFramebuffersEXT", e.glDeleteFramebuffersEXT != nullptr},
+        {"glBindFramebufferEXT", e.glBindFramebufferEXT != nullptr},
+        {"glGenRenderbuffersEXT", e.glGenRenderbuffersEXT != nullptr},
+        {"glDeleteRenderbuffersEXT", e.glDeleteRenderbuffersEXT != nullptr},
+        {"glBindRenderbufferEXT", e.glBindRenderbufferEXT != nullptr},
+        {"glRenderbufferStorageEXT", e.glRenderbufferStorageEXT != nullptr},
+        {"glCheckFramebufferStatusEXT", e.glCheckFramebufferStatusEXT != nullptr},
+        {"glFramebufferTexture2DEXT", e.glFramebufferTexture2DEXT != nullptr},
+        {"glFramebufferRenderbufferEXT", e.glFramebufferRenderbufferEXT != nullptr},
+        {"glGetFramebufferAttachmentParameterivEXT", e.glGetFramebufferAttachmentParameterivEXT != nullptr},
+    };
+    for (const auto& entry : entry_points)
+        if (std::strcmp(entry.name, name) == 0) return entry.present;
+    return false;
+}
 
 void before_run_program() {
     OpenGLRainbows* renderer = app_state.renderer;

@@ -17,7 +17,8 @@
 namespace crv {
 
 struct SysFrameHooks {
-    // True when the OpenGL driver offers the entry point of that name.
+    // True when the OpenGL entry point of that name is present: its
+    // extension is advertised and the driver gave its address.
     bool (*gl_entry_point_exists)(const char* name) = nullptr;
     // Around run_program: before starting the program (leave full screen),
     // and afterwards whether it started or not (restore full screen, make the

@@ -15,6 +15,8 @@
 //   "pausebreak" - as "selfpause", but a message arriving during the
 //              pause asks for activation, as a debugger stop inside the
 //              message callback would
+//   "glext"  - prints the "GLEXT:" answers for an entry point the renderer
+//              uses, the same name in other case, and a made-up name
 //   "shell"  - opens a document (escape quits unless CRV_TEST_ESCAPE is 0),
 //              then prints "after open" and ends
 // It defines the frame's four callbacks, which say when they are called.
@@ -115,6 +117,11 @@ void game_main() {
         present_frame();
         say("resumed");
         for (;;) present_frame();  // until the window is closed
+    }
+    if (m == "glext") {
+        std::printf("glext %s %s %s\n", platform_info("GLEXT:glActiveTextureARB").text(),
+                    platform_info("GLEXT:glactivetexturearb").text(),
+                    platform_info("GLEXT:glNoSuchEntryPointARB").text());
     }
     if (m == "shell") {
         const char* escape = std::getenv("CRV_TEST_ESCAPE");

@@ -192,6 +192,16 @@ TEST(Frame, OpeningADocumentEndsTheProgramWhileEscapeQuits) {
     }
 }
 
+TEST(Frame, GlExtensionQueryAnswersOnlyForEntryPointsTheDriverHas) {
+    // The driver's lookup hands out an address for any name; the answer
+    // comes from the renderer's lookup, which checks the extension first.
+    test::TempDir tmp;
+    test::ChildResult r = test::run_child(
+        {FRAME_GAME}, {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "glext"}}, false);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.output, "glext 1 0 0\ncallback: quit\nexit\n");
+}
+
 TEST(Frame, ShowCommandZeroKeepsTheWindowHidden) {
     test::TempDir tmp;
     test::ChildResult r = test::run_child(
