@@ -105,10 +105,14 @@ void debugger_break(const DebugInfo* address) {
     char text[40];
     std::snprintf(text, sizeof text, "BP%llx",
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(address)));
+    // The user works in the debugger meanwhile: a captured mouse is let go
+    // before the stop is reported and taken back when the program goes on.
+    if (app_state.input != nullptr) app_state.input->mouse_release_capture();
     plat::debugger_send(text, std::strlen(text));
     plat::debugger_wait_answer();
     app_state.paused = false;
     if (InputSystem* input = app_state.input) {
+        input->mouse_restore_capture();
         input->poll_keyboard();
         for (int i = 0; i < input->mouse_count(); ++i) input->read_all_mice();
     }

@@ -8,7 +8,6 @@
 #include "platform/dialogs.hpp"
 #include "platform/files.hpp"
 #include "render2d/rainbows.hpp"
-#include "sound/sound.hpp"
 
 #include <algorithm>
 
@@ -32,7 +31,6 @@ void restore_display(OpenGLRainbows& renderer) {
         input->set_window(renderer.window);
     }
     app_state.main_window = renderer.window;
-    sound_set_window(renderer.window);
     for (int i = 0; i < 5; ++i) present_frame();
 }
 

@@ -90,6 +90,8 @@ bool create_gl_window(OpenGLRainbows& renderer, int width, int height, int colou
             if (multi != nullptr) {
                 destroy_window(renderer);
                 renderer.window = multi;
+                // Every later call draws and swaps on the new window.
+                plat::gl_make_current(multi);
                 plat::window_get_client_size(multi, &client_w, &client_h);
                 renderer.width = width != 0 ? width : client_w;
                 renderer.height = height != 0 ? height : client_h;

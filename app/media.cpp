@@ -98,8 +98,8 @@ int music_is_playing() {
     plat::MediaPlayer* player = app_state.music_window;
     if (player == nullptr) return 0;
     if (app_state.music_restart_time > 0) return 1;
-    const double end = plat::media_start_ms(player) + plat::media_length_ms(player);
-    return plat::media_position_ms(player) < end ? 1 : 0;
+    // Positions run from 0 (the start) to the length.
+    return plat::media_position_ms(player) < plat::media_length_ms(player) ? 1 : 0;
 }
 
 void music_pause(int pause) { music_pause_at(pause, clock_ms()); }
@@ -157,8 +157,8 @@ int video_play(const DynString& file_name, int loop) {
         return k_error_no_such_file;
     }
 
-    const double start = plat::media_start_ms(player);
-    const double length = plat::media_length_ms(player);
+    // Positions run from 0 (the start) to the length.
+    const double end = plat::media_length_ms(player);
     int source_width = 0, source_height = 0, client_width = 0, client_height = 0;
     plat::media_source_size(player, &source_width, &source_height);
     plat::window_get_client_size(renderer->window, &client_width, &client_height);
@@ -170,7 +170,6 @@ int video_play(const DynString& file_name, int loop) {
     wait_for_mouse_release(input);
 
     plat::media_play(player);
-    const double end = start + length;
     bool first_picture = true;
     for (;;) {
         const double position = plat::media_position_ms(player);

@@ -11,7 +11,6 @@
 #include "platform/clock.hpp"
 #include "platform/window.hpp"
 #include "render2d/rainbows.hpp"
-#include "sound/sound.hpp"
 
 #include <cstdio>
 
@@ -45,6 +44,13 @@ void bring_window_forward() {
     std::puts("ok");
     std::fflush(stdout);
     app_state.activate_request = false;
+}
+
+// Where activation messages do not resume the program (debug mode, auto
+// pause off), a pause it asked for itself lasts until its window is active.
+bool window_ends_pause() {
+    if (app_state.debug_mode == 0 && app_state.auto_pause) return false;
+    return app_state.main_window != nullptr && plat::window_has_focus(app_state.main_window);
 }
 
 // Looping music whose time is up starts again.
@@ -93,7 +99,13 @@ void present_frame() {
     app_state.previous_frame_time = app_state.frame_time;
     app_state.frame_time = clock_ms();
     trace_frame_time(app_state.frame_time);
-    while (app_state.paused) idle_step();
+    while (app_state.paused) {
+        // A request that came while paused (a debugger stop inside a
+        // callback) is served here: the pause loop leaves at once while one
+        // is pending, and would otherwise be re-entered turn after turn.
+        if (app_state.activate_request) bring_window_forward();
+        idle_step();
+    }
     refresh_input();
     if (InputSystem* input = app_state.input) {
         if (quit_key_down(*input)) end_with_code_zero();
@@ -127,6 +139,8 @@ void idle_step() {
                 music_loop_check();
                 OpenGLRainbows* renderer = app_state.renderer;
                 if (renderer != nullptr && !pump_messages(*renderer, message_callback())) end_with_code_zero();
+                if (app_state.paused && window_ends_pause()) set_paused(false);
+                if (!app_state.paused) break;
                 plat::sleep_ms(200);
             }
             std::puts("pause loop ended");
@@ -221,7 +235,6 @@ void set_screen_mode(int width, int height, int full_screen) {
     if (app_state.input != nullptr) app_state.input->set_mouse_mode(app_state.input->mouse_exclusive());
     if (app_state.input != nullptr) app_state.input->set_window(renderer->window);
     app_state.main_window = renderer->window;
-    sound_set_window(renderer->window);
     for (int i = 0; i < 5; ++i) present_frame();
 }
 

@@ -22,6 +22,9 @@ bool swap_and_limit(OpenGLRainbows& renderer, MessageCallback callback);
 void idle_step();
 void wait_for_key();
 void wait_for_mouse_button();
+// While paused, present_frame waits in idle_step's pause loop. Activation
+// of the window ends the pause (through window_proc in a program that
+// pauses on deactivation; otherwise the loop sees the window active).
 void set_paused(bool paused);
 std::int32_t window_proc(const plat::Message& message);
 void set_screen_mode(int width, int height, int full_screen);

@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace crv {
 
@@ -42,7 +43,59 @@ std::string argument_text(const char* line) {
 namespace {
 
 // What the system services need of the window.
-bool gl_entry_point_exists(const char* name) { return plat::gl_proc_address(name) != nullptr; }
+// "GLEXT:" answers from the renderer's own lookup, which takes an entry
+// point only when its extension is advertised: the driver's lookup alone
+// hands out an address for any name. Names the renderer does not use
+// cannot be vouched for and answer no.
+bool gl_entry_point_exists(const char* name) {
+    const OpenGLRainbows* renderer = app_state.renderer;
+    if (renderer == nullptr || renderer->window == nullptr) return false;
+    const GlExtensions& e = renderer->ext;
+    const struct {
+        const char* name;
+        bool present;
+    } entry_points[] = {
+        {"glActiveTextureARB", e.glActiveTextureARB != nullptr},
+        {"glMultiTexCoord2fARB", e.glMultiTexCoord2fARB != nullptr},
+        {"glClientActiveTextureARB", e.glClientActiveTextureARB != nullptr},
+        {"glGenBuffersARB", e.glGenBuffersARB != nullptr},
+        {"glBindBufferARB", e.glBindBufferARB != nullptr},
+        {"glBufferDataARB", e.glBufferDataARB != nullptr},
+        {"glDeleteBuffersARB", e.glDeleteBuffersARB != nullptr},
+        {"glMapBufferARB", e.glMapBufferARB != nullptr},
+        {"glUnmapBufferARB", e.glUnmapBufferARB != nullptr},
+        {"glGetBufferParameterivARB", e.glGetBufferParameterivARB != nullptr},
+        {"glCreateProgramObjectARB", e.glCreateProgramObjectARB != nullptr},
+        {"glDeleteObjectARB", e.glDeleteObjectARB != nullptr},
+        {"glCreateShaderObjectARB", e.glCreateShaderObjectARB != nullptr},
+        {"glShaderSourceARB", e.glShaderSourceARB != nullptr},
+        {"glCompileShaderARB", e.glCompileShaderARB != nullptr},
+        {"glGetObjectParameterivARB", e.glGetObjectParameterivARB != nullptr},
+        {"glAttachObjectARB", e.glAttachObjectARB != nullptr},
+        {"glGetInfoLogARB", e.glGetInfoLogARB != nullptr},
+        {"glLinkProgramARB", e.glLinkProgramARB != nullptr},
+        {"glUseProgramObjectARB", e.glUseProgramObjectARB != nullptr},
+        {"glGetUniformLocationARB", e.glGetUniformLocationARB != nullptr},
+        {"glUniform1fARB", e.glUniform1fARB != nullptr},
+        {"glUniform1iARB", e.glUniform1iARB != nullptr},
+        {"glGetAttribLocationARB", e.glGetAttribLocationARB != nullptr},
+        {"glVertexAttrib1fARB", e.glVertexAttrib1fARB != nullptr},
+        {"glGenFramebuffersEXT", e.glGenFramebuffersEXT != nullptr},
+        {"glDeleteFramebuffersEXT", e.glDeleteFramebuffersEXT != nullptr},
+        {"glBindFramebufferEXT", e.glBindFramebufferEXT != nullptr},
+        {"glGenRenderbuffersEXT", e.glGenRenderbuffersEXT != nullptr},
+        {"glDeleteRenderbuffersEXT", e.glDeleteRenderbuffersEXT != nullptr},
+        {"glBindRenderbufferEXT", e.glBindRenderbufferEXT != nullptr},
+        {"glRenderbufferStorageEXT", e.glRenderbufferStorageEXT != nullptr},
+        {"glCheckFramebufferStatusEXT", e.glCheckFramebufferStatusEXT != nullptr},
+        {"glFramebufferTexture2DEXT", e.glFramebufferTexture2DEXT != nullptr},
+        {"glFramebufferRenderbufferEXT", e.glFramebufferRenderbufferEXT != nullptr},
+        {"glGetFramebufferAttachmentParameterivEXT", e.glGetFramebufferAttachmentParameterivEXT != nullptr},
+    };
+    for (const auto& entry : entry_points)
+        if (std::strcmp(entry.name, name) == 0) return entry.present;
+    return false;
+}
 
 void before_run_program() {
     OpenGLRainbows* renderer = app_state.renderer;
@@ -56,6 +109,17 @@ void after_run_program() {
     if (renderer->full_screen_active)
         plat::window_set_fullscreen(renderer->window, renderer->width, renderer->height, 0);
     plat::window_raise(renderer->window);
+}
+
+// While input may end the program (Escape quits), opening a document ends
+// it too, the way the quit keys do: error code 0 before the document is
+// handed over, the end of the program after.
+void before_shell_open() {
+    if (app_state.escape_quits) set_error(0);
+}
+
+void after_shell_open() {
+    if (app_state.escape_quits) end_program();
 }
 
 }  // namespace
@@ -80,6 +144,8 @@ int runtime_startup(int show_command, const char* caption) {
     hooks.gl_entry_point_exists = gl_entry_point_exists;
     hooks.before_run_program = before_run_program;
     hooks.after_run_program = after_run_program;
+    hooks.before_shell_open = before_shell_open;
+    hooks.after_shell_open = after_shell_open;
     set_sys_frame_hooks(hooks);
     plat::window_set_title(renderer.window, caption);
     log_write("Cptn\n");
@@ -125,7 +191,7 @@ int runtime_startup(int show_command, const char* caption) {
     app_state.input->set_mouse_mode(app_state.mouse_exclusive != 0);
     foreign_bind_all();
     // Sound: the device (absent without an output) and the empty slot table.
-    sound_system_start(app_state.main_window);
+    sound_system_start();
     log_write("Init Finalized\n");
     return 0;
 }

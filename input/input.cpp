@@ -216,6 +216,18 @@ void InputSystem::set_mouse_mode(bool exclusive) {
     absolute_mouse_ = true;
 }
 
+void InputSystem::mouse_release_capture() {
+    if (absolute_mouse_ || !mouse_device_) return;
+    plat::mouse_set_relative(false);
+    plat::cursor_show(true);
+}
+
+void InputSystem::mouse_restore_capture() {
+    if (absolute_mouse_ || !mouse_device_) return;
+    plat::mouse_set_relative(true);
+    plat::cursor_show(false);
+}
+
 void InputSystem::mouse_select(int index) {
     // There is one mouse; every index selects it.
     (void)index;

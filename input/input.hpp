@@ -88,6 +88,11 @@ public:
     // (cursor shown; the first time it reappears it is put where the mouse
     // has got to).
     void set_mouse_mode(bool exclusive);
+    // A captured mouse let go for a while (pointer free, cursor shown) and
+    // taken back, the mode staying captured: a debugger stop needs the
+    // pointer. Nothing happens when the mouse is not captured.
+    void mouse_release_capture();
+    void mouse_restore_capture();
     bool mouse_exclusive() const { return !absolute_mouse_; }
     int mouse_count() const { return 1; }
     void mouse_select(int index);

@@ -33,8 +33,9 @@ MediaPlayer* media_open_video(const char* path, Window* window);
 void media_close(MediaPlayer* player);
 bool media_opened(MediaPlayer* player);
 
-// Milliseconds. The position reads the length once the end is reached.
-double media_start_ms(MediaPlayer* player);
+// Milliseconds. Positions count from the start of the piece, which is 0
+// (a file whose timestamps start elsewhere is measured from its first
+// one); the position reads the length once the end is reached.
 double media_length_ms(MediaPlayer* player);
 double media_position_ms(MediaPlayer* player);
 // Size of the picture in pixels; false for a file without one.

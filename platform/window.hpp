@@ -19,6 +19,8 @@ struct Rect {
 // 8 when available; samples > 0 asks for a multisampled framebuffer), and
 // makes the context current. Null on failure.
 Window* window_create(const char* title, int width, int height, int samples);
+// Destroys the window with its context; another window's context that is
+// current stays current.
 void window_destroy(Window* window);
 void window_set_title(Window* window, const char* title);
 // Caption of the window as last set.

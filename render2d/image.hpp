@@ -61,7 +61,7 @@ bool load_image_file(DecodedImage& image, const char* name, std::int32_t colour_
 
 // Writes w x h RGBA pixels (rows top-down): ".png" gives an 8-bit RGBA PNG,
 // ".jpg" a quality-80 JPEG without alpha, any other name a 24-bit BMP
-// (pixels that are not opaque become the bytes 255, 0, 128). The extension
+// (pixels that are not opaque take the default colour key 0x8000FF). The extension
 // is compared without regard to case; an existing file is replaced.
 bool write_image_file(const char* name, const std::uint8_t* rgba, std::int32_t w, std::int32_t h);
 bool write_png(const char* name, const std::uint8_t* rgba, std::int32_t w, std::int32_t h);

@@ -185,9 +185,12 @@ bool write_bmp(const char* name, const std::uint8_t* rgba, std::int32_t w, std::
         for (std::int32_t x = 0; x < w; ++x, p += 4) {
             std::uint8_t* o = &line[static_cast<std::size_t>(x) * 3];
             if (p[3] != 255) {
-                o[0] = 255;
+                // BMP has no alpha: such pixels take the default colour key
+                // (0x8000FF, blue 0x80, green 0, red 0xFF), so that loading
+                // the file with that key makes them transparent again.
+                o[0] = 0x80;
                 o[1] = 0;
-                o[2] = 128;
+                o[2] = 0xff;
             } else {
                 o[0] = p[2];
                 o[1] = p[1];

@@ -78,16 +78,13 @@ void SoundSlot::release() {
     current_channel = 0;
 }
 
-void sound_system_start(plat::Window* window) {
-    sound_system_start_on(plat::audio_open(k_sound_output_rate), window);
-}
+void sound_system_start() { sound_system_start_on(plat::audio_open(k_sound_output_rate)); }
 
-void sound_system_start_on(plat::AudioDevice* device, plat::Window* window) {
+void sound_system_start_on(plat::AudioDevice* device) {
     sound_system_stop();
     app_state.sound = new SoundDevice;
     app_state.sound_slots = new SoundSlot[k_sound_slot_count];
     app_state.sound->device = device;
-    app_state.sound->window = window;
     if (device != nullptr) app_state.sound->caps = plat::audio_caps(device);
 }
 
@@ -98,10 +95,6 @@ void sound_system_stop() {
     app_state.sound_slots = nullptr;
     delete app_state.sound;
     app_state.sound = nullptr;
-}
-
-void sound_set_window(plat::Window* window) {
-    if (app_state.sound != nullptr) app_state.sound->window = window;
 }
 
 void sound_load(const DynString& file_name, int slot_number, int channel_count) {

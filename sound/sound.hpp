@@ -18,10 +18,6 @@
 
 namespace crv {
 
-namespace plat {
-struct Window;
-}
-
 constexpr int k_sound_slot_count = 4096;
 constexpr int k_sound_channel_limit = 4;
 // Output format the device mixes at.
@@ -36,7 +32,6 @@ public:
 
     plat::AudioDevice* device = nullptr;  // none when no output could be opened
     plat::AudioCaps caps;
-    plat::Window* window = nullptr;       // the window the game plays for
 };
 
 class SoundSlot {
@@ -57,15 +52,15 @@ public:
 };
 
 // Start-up: the device on the system's default output (absent when there is
-// none) and the empty slot table, for the game window.
-void sound_system_start(plat::Window* window);
+// none) and the empty slot table. The output is the process's, not the
+// window's: it plays on whichever window is active and survives a window
+// being re-created, so nothing here follows the window.
+void sound_system_start();
 // The same on an output the caller opened (a loopback device renders into
 // memory); the sound system owns it from here on.
-void sound_system_start_on(plat::AudioDevice* device, plat::Window* window);
+void sound_system_start_on(plat::AudioDevice* device);
 // Program end: frees the slots from the last to the first, then the device.
 void sound_system_stop();
-// The game window was re-created (full-screen switch).
-void sound_set_window(plat::Window* window);
 
 // Loads a WAVE file (found through the resource lookup, packs included)
 // into a slot; channel_count is clamped to 1..4. Whatever the slot held is

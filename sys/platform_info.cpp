@@ -66,19 +66,8 @@ DynString slashes_forward(std::string text) {
 }
 
 DynString machine_id() {
-    std::uint32_t serial = k_initial_serial;
     std::uint32_t id = 0;
-    if (plat::root_filesystem_id(id)) serial = id;
-    serial ^= k_serial_mask;
-    static const char digits[] = "0123456789ABCDEF";
-    char text[9];
-    for (int i = 0; i < 4; ++i) {
-        unsigned byte = (serial >> (8 * i)) & 0xff;
-        text[2 * i] = digits[byte >> 4];
-        text[2 * i + 1] = digits[byte & 15];
-    }
-    text[8] = 0;
-    return DynString(text);
+    return machine_id_for(plat::root_filesystem_id(id) ? &id : nullptr);
 }
 
 DynString time_text(const plat::CalendarTime& t) {
@@ -103,6 +92,20 @@ DynString temp_text() {
 }
 
 }  // namespace
+
+DynString machine_id_for(const std::uint32_t* volume_id) {
+    std::uint32_t serial = volume_id != nullptr ? *volume_id : k_initial_serial;
+    serial ^= k_serial_mask;
+    static const char digits[] = "0123456789ABCDEF";
+    char text[9];
+    for (int i = 0; i < 4; ++i) {
+        unsigned byte = (serial >> (8 * i)) & 0xff;
+        text[2 * i] = digits[byte >> 4];
+        text[2 * i + 1] = digits[byte & 15];
+    }
+    text[8] = 0;
+    return DynString(text);
+}
 
 void set_sys_frame_hooks(const SysFrameHooks& h) { hooks() = h; }
 

@@ -12,10 +12,13 @@
 
 #include "core/dyn_string.hpp"
 
+#include <cstdint>
+
 namespace crv {
 
 struct SysFrameHooks {
-    // True when the OpenGL driver offers the entry point of that name.
+    // True when the OpenGL entry point of that name is present: its
+    // extension is advertised and the driver gave its address.
     bool (*gl_entry_point_exists)(const char* name) = nullptr;
     // Around run_program: before starting the program (leave full screen),
     // and afterwards whether it started or not (restore full screen, make the
@@ -40,6 +43,8 @@ struct ProgramBuildInfo {
 void set_program_build_info(const ProgramBuildInfo& info);
 
 DynString platform_info(const DynString& key);
+// The "ID" answer for a volume id (null: the id could not be read).
+DynString machine_id_for(const std::uint32_t* volume_id);
 // The two-letter code of the "LOCALE" answer for a Windows language id.
 DynString locale_code(int language_id);
 // "YYYY-MM-DD hh:mm:ss".

@@ -60,6 +60,9 @@ mpv_handle* create_core(bool video) {
     set_option(mpv, "ytdl", "no");
     set_option(mpv, "idle", "yes");
     set_option(mpv, "keep-open", "always");
+    // Positions count from the file's first timestamp, whatever it is, so
+    // that a piece always runs from 0 to its length.
+    set_option(mpv, "rebase-start-time", "yes");
     set_option(mpv, "pause", "yes");
     set_option(mpv, "hwdec", "no");
     set_option(mpv, "gpu-hwdec-interop", "no");
@@ -227,8 +230,6 @@ void media_close(MediaPlayer* player) {
 }
 
 bool media_opened(MediaPlayer* player) { return player != nullptr && player->opened; }
-
-double media_start_ms(MediaPlayer*) { return 0; }
 
 double media_length_ms(MediaPlayer* player) {
     if (!media_opened(player)) return 0;

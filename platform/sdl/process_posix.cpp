@@ -1,10 +1,10 @@
 #include "platform/process.hpp"
 
 #include <cerrno>
-#include <cerrno>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -47,15 +47,30 @@ bool start_process(const char* command_line, bool wait, int* exit_code) {
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    if (wait) {
+    if (!wait) {
+        // Nobody waits for this program, so it must not stay our child (it
+        // would remain a zombie after it ends): a short-lived intermediate
+        // process starts it and exits at once, and the system adopts it.
+        // The intermediate's exit status says whether the start worked.
+        pid = ::fork();
+        if (pid < 0) return false;
+        if (pid == 0) {
+            pid_t program = 0;
+            ::_exit(posix_spawnp(&program, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? 0 : 1);
+        }
         int status = 0;
         pid_t done = -1;
         while ((done = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
-        if (done == pid && exit_code != nullptr)
-            *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return done == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    pid_t done = -1;
+    while ((done = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (done == pid && exit_code != nullptr)
+        *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
 

@@ -90,7 +90,10 @@ Window* window_create(const char* title, int width, int height, int samples) {
 
 void window_destroy(Window* window) {
     if (window == nullptr) return;
-    SDL_GL_MakeCurrent(window->sdl, nullptr);
+    // Only this window's own context is released: destroying an old window
+    // after its successor was made current must leave the successor's
+    // context current.
+    if (SDL_GL_GetCurrentContext() == window->context) SDL_GL_MakeCurrent(window->sdl, nullptr);
     SDL_GL_DeleteContext(window->context);
     SDL_DestroyWindow(window->sdl);
     delete window;

@@ -1,12 +1,25 @@
 // The real mouse of the X server: position, buttons, motion and wheel, the
-// screen orientation, and the captured (relative) mode stopping at the
-// screen edges.
+// screen orientation, the captured (relative) mode stopping at the screen
+// edges, and a captured mouse let go during a debugger stop.
 #include "app/app_state.hpp"
+#include "app/debugger.hpp"
 #include "app/log.hpp"
 #include "platform/clock.hpp"
+#include "platform/debug_channel.hpp"
 #include "tests/input/input_fixture.hpp"
+#include "tests/support/child_process.hpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+// After the test framework, whose names the X headers' macros would hit.
+#include <X11/Xlib.h>
 
 namespace crv::test {
 namespace {
@@ -178,6 +191,63 @@ TEST_F(MouseTest, CapturedMouseStopsAtTheEdges) {
         MousePosition now = read_state();
         return now.x == k_window_width && now.y == k_window_height;
     }));
+}
+
+// Whether some other client holds the pointer grabbed, asked as another
+// client of the X server would: by trying to grab it.
+bool pointer_grabbed_elsewhere() {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return false;
+    int result = XGrabPointer(d, DefaultRootWindow(d), False, 0, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime);
+    if (result == GrabSuccess) XUngrabPointer(d, CurrentTime);
+    XCloseDisplay(d);
+    return result == AlreadyGrabbed;
+}
+
+TEST_F(MouseTest, ADebuggerStopLetsACapturedMouseGo) {
+    pointer_to(100, 100);
+    input().set_mouse_mode(true);
+    ASSERT_TRUE(eventually([] { return pointer_grabbed_elsewhere(); })) << "the captured mouse holds the pointer";
+
+    // A debugger of our own on a socket; at the stop it looks at the
+    // pointer before it answers.
+    TempDir dir;
+    std::string path = dir.file("debugger.sock");
+    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ::setenv("CORVANE_DEBUGGER", path.c_str(), 1);
+    bool attached = plat::debugger_connect_from_environment();
+    ::unsetenv("CORVANE_DEBUGGER");
+    ASSERT_TRUE(attached);
+    int connection = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(connection, 0);
+    std::string message;
+    bool grabbed_at_stop = true;
+    std::thread debugger([&] {
+        unsigned char length[4];
+        if (::read(connection, length, 4) != 4) return;
+        message.resize(length[0] | (length[1] << 8));
+        if (::read(connection, message.data(), message.size()) != static_cast<ssize_t>(message.size())) return;
+        grabbed_at_stop = pointer_grabbed_elsewhere();
+        char answer = 0;
+        (void)!::write(connection, &answer, 1);
+    });
+    debugger_break(&debug_info());
+    debugger.join();
+    plat::debugger_disconnect();
+    ::close(connection);
+    ::close(listener);
+    app_state.activate_request = false;
+
+    EXPECT_EQ(message.rfind("BP", 0), 0u) << message;
+    EXPECT_FALSE(grabbed_at_stop) << "the pointer stayed captured while the debugger had it";
+    EXPECT_TRUE(input().mouse_exclusive());
+    EXPECT_TRUE(eventually([] { return pointer_grabbed_elsewhere(); })) << "captured again after the stop";
+    input().set_mouse_mode(false);
 }
 
 TEST_F(MouseTest, DevicesMadeForACapturedMouse) {

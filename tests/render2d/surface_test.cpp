@@ -205,5 +205,29 @@ TEST_F(Surfaces, ScreenshotsAndSavedSpritesReadBackElsewhere) {
     EXPECT_EQ(app_state.error_code, 3);
 }
 
+TEST_F(Surfaces, ASpriteSavedAsBmpKeepsItsTransparencyUnderTheDefaultKey) {
+    // The BMP has no alpha: pixels that are not opaque are written in the
+    // default colour key, which loading with that key turns back into
+    // transparency.
+    test::TempDir dir;
+    Bytes picture = test::solid(3, 2, 0x123456);
+    test::put(picture, 3, 1, 0, 0x654321, 0);
+    test::put(picture, 3, 2, 1, 0xabcdef, 128);
+    ASSERT_TRUE(r().sprite_from_pixels(20, test::pixel_array(picture), 3, 2));
+    ASSERT_TRUE(r().sprite_save(dir.file("s.bmp").c_str(), 20));
+    r().sprite_load(dir.file("s.bmp").c_str(), 21);
+    DynArray<std::int32_t> back;
+    ASSERT_TRUE(r().sprite_to_pixels(back, 21));
+    ASSERT_EQ(back.element_count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        std::uint32_t pixel = static_cast<std::uint32_t>(back.element_at(i));
+        bool opaque = i != 1 && i != 5;
+        EXPECT_EQ(pixel >> 24, opaque ? 255u : 0u) << i;
+        if (opaque) {
+            EXPECT_EQ(pixel & 0xffffff, 0x123456u) << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace crv

@@ -31,7 +31,7 @@ protected:
     void SetUp() override {
         plat::AudioDevice* device = plat::audio_open_loopback(k_rate);
         ASSERT_NE(device, nullptr) << "no loopback output";
-        sound_system_start_on(device, nullptr);
+        sound_system_start_on(device);
         set_error(0);
         // One second of 441 Hz: whole periods in every 50-frame block.
         tone_ = dir_.file("tone.wav");
@@ -235,7 +235,7 @@ TEST(SoundWithoutOutput, LoadsFailAndPlaysReturnMinusOne) {
     test::TempDir dir;
     const std::string file = dir.file("tone.wav");
     test::write_file(file, test::wave_file(test::sine(1000, 441, k_rate, 1000)));
-    sound_system_start_on(nullptr, nullptr);
+    sound_system_start_on(nullptr);
     set_error(0);
     sound_load(file.c_str(), 0, 1);
     EXPECT_EQ(last_error_code(), 3);

@@ -2,8 +2,12 @@
 #include "sys/platform_info.hpp"
 #include "tests/sys/sys_test_util.hpp"
 
+#include <cerrno>
 #include <chrono>
+#include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace crv {
 namespace {
@@ -65,13 +69,15 @@ TEST(PlatformInfo, TimeIdAndBattery) {
         EXPECT_EQ(local.length(), 19u);
     }
 
-    std::uint32_t serial = 16390125;
-    plat::root_filesystem_id(serial);
-    serial ^= 0x5e31a7c4;
-    char expected[9];
-    std::snprintf(expected, sizeof expected, "%02X%02X%02X%02X", serial & 0xff, (serial >> 8) & 0xff,
-                  (serial >> 16) & 0xff, serial >> 24);
-    EXPECT_EQ(platform_info("ID"), expected);
+    // The machine id: eight upper-case hexadecimal digits, the same at
+    // every call, taken from the file system's id.
+    DynString id = platform_info("ID");
+    EXPECT_EQ(id.length(), 8u);
+    EXPECT_EQ(std::string(id.text()).find_first_not_of("0123456789ABCDEF"), std::string::npos) << id.text();
+    EXPECT_EQ(platform_info("id"), id);
+    std::uint32_t volume = 0;
+    ASSERT_TRUE(plat::root_filesystem_id(volume));
+    EXPECT_EQ(machine_id_for(&volume), id);
 
     DynString battery = platform_info("BATTERY");
     EXPECT_GE(battery.to_int(), 0);
@@ -87,6 +93,26 @@ TEST(PlatformInfo, TimeIdAndBattery) {
     }
     EXPECT_EQ(plat::battery_percent(supply.path().c_str()), 50);
     EXPECT_EQ(plat::battery_percent((supply.path() + "/none").c_str()), -1);
+}
+
+TEST(PlatformInfo, MachineIdsOfDifferentVolumesDiffer) {
+    // Two digits per byte of the volume id, lowest byte first: a change in
+    // one byte changes that byte's two digits and no others.
+    const std::uint32_t volumes[] = {0, 1, 0x100, 0x10000, 0x1000000, 0xffffffff, 0x12345678, 16390125};
+    std::set<std::string> seen;
+    for (std::uint32_t volume : volumes) {
+        std::string text = machine_id_for(&volume).text();
+        EXPECT_TRUE(seen.insert(text).second) << "two volumes share " << text;
+        for (int byte = 0; byte < 4; ++byte) {
+            std::uint32_t other = volume ^ (0x5aU << (8 * byte));
+            std::string changed = machine_id_for(&other).text();
+            for (int digit = 0; digit < 8; ++digit)
+                EXPECT_EQ(changed[digit] != text[digit], digit / 2 == byte) << volume << " byte " << byte;
+        }
+    }
+    // Without a volume id the answer is still a valid, fixed id.
+    EXPECT_EQ(machine_id_for(nullptr), machine_id_for(nullptr));
+    EXPECT_EQ(machine_id_for(nullptr).length(), 8u);
 }
 
 std::string asked_for;
@@ -162,6 +188,25 @@ TEST(RunProgram, StartsWaitsAndReportsTheExitCode) {
     EXPECT_EQ(before_calls, 4);
     EXPECT_EQ(after_calls, 4);
     set_sys_frame_hooks(SysFrameHooks{});
+}
+
+TEST(RunProgram, AProgramNotWaitedForLeavesNoChildBehind) {
+    // Nothing of ours is left to reap: neither the program still running
+    // nor, once it has ended, a zombie. (The program is not our child.)
+    double code = -1;
+    EXPECT_EQ(run_program("/no/such/program", 0, 0, code), 0);
+    EXPECT_EQ(run_program("sh -c \"exit 42\"", 0, 0, code), 1);
+    for (int waited = 0; waited < 10000; waited += 20) {
+        int status = 0;
+        pid_t child = ::waitpid(-1, &status, WNOHANG);
+        if (child < 0) {
+            EXPECT_EQ(errno, ECHILD);
+            return;
+        }
+        ASSERT_EQ(child, 0) << "a child ended with status " << status << " and was left unreaped";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "a child is still running";
 }
 
 }  // namespace
