@@ -56,6 +56,14 @@ void load_extensions(OpenGLRainbows& renderer) {
     log_write(line);
 }
 
+// After a size change the driver may keep the back buffer at its old size
+// until the next swap (Mesa under X does), so that whatever the game draws
+// first would be cut off at the old size. One cleared frame settles it.
+void settle_back_buffer(OpenGLRainbows& renderer) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    plat::gl_swap(renderer.window);
+}
+
 }  // namespace
 
 bool software_renderer_name(const char* name) {
@@ -133,6 +141,7 @@ bool windowed_mode(OpenGLRainbows& renderer) {
                               area.y + (area.height - renderer.height) / 2);
     plat::window_show(renderer.window);
     plat::window_raise(renderer.window);
+    settle_back_buffer(renderer);
     renderer.full_screen_active = false;
     renderer.set_viewport(0, 0, 0, 0);
     return true;
@@ -153,6 +162,7 @@ bool fullscreen_mode(OpenGLRainbows& renderer) {
         return false;
     }
     plat::window_raise(renderer.window);
+    settle_back_buffer(renderer);
     renderer.full_screen_active = true;
     renderer.set_viewport(0, 0, 0, 0);
     return true;

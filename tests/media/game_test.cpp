@@ -20,8 +20,9 @@ TEST(MediaGame, PresentFrameKeepsMusicLoopingAndProgramEndStopsIt) {
         false, 30000);
     ASSERT_EQ(r.exit_code, 0) << r.output;
     EXPECT_NE(r.output.find("music error 0\n"), std::string::npos) << r.output;
-    // Restarts at 500 and 1000 ms, from the frames the game presents.
+    // Restarts every 500 ms or more, from the frames the game presents.
     EXPECT_NE(r.output.find("restarts 2 playing 1\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("spaced 1\n"), std::string::npos) << r.output;
     // Without an output device sound is silently unavailable.
     const bool output = r.output.find("sound output 1\n") != std::string::npos;
     EXPECT_NE(r.output.find(output ? "sound load error 0\n" : "sound load error 3\n"), std::string::npos) << r.output;
