@@ -126,6 +126,16 @@ void meshes() {
              "1  255 128 0 4  0 0  1 1  2 0  3 1\n"
              "1  4\n"
              "0 0 0  0 0 1\n1 0 0  0 0 1\n1 1 0  0 0 1\n0 1 0  0 0 1\n");
+    // Many small frames, so that runs start near the sizes where a loader's
+    // memory per frame adds up.
+    std::string many = "ZVDA 1.0 0 1 1 2 3 3 0 0 1 0 2 0 600";
+    for (int i = 0; i < 600; ++i) many += " 3 0 0 0 1 0 0 0 1 0";
+    put_text("mesh", "text_many_frames", many);
+    test::ZvdWriter frames(2.0, 600, 2, 3);
+    frames.palette({k_marker_fan, 0x00FFFFFF});
+    frames.uv({{0, 0}, {1, 0}, {0, 1}});
+    for (int i = 0; i < 600; ++i) frames.frame({{{0, 0, 0}, 0, 0}, {{1, 0, 0}, 0, 1}, {{0, 1, 0}, 0, 1}});
+    put("mesh", "binary_many_frames", frames.bytes);
     put_text("mesh", "text_v10_two_frames", "ZVDA 1.0 0 2 1 2 3 3 0 0 1 0 2 0 9 9 9 3 0 1 2 0 2 0 2 "
                                             "3 0 0 0 1 0 0 0 1 0 3 0 0 1 1 0 1 0 1 1");
 }
