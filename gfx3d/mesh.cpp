@@ -4,7 +4,9 @@
 #include "gfx3d/md2_normals.hpp"
 #include "sys/resource.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,6 +37,11 @@ bool palette_has_colours(const GrowVector<std::uint32_t>& palette) {
     for (std::uint32_t c : palette)
         if (c < k_colour_reserved_white && c != 0x00FFFFFFu) return true;
     return false;
+}
+
+std::uint64_t mesh_load_budget(std::size_t file_size) {
+    std::uint64_t budget = k_mesh_load_base + k_mesh_load_factor * static_cast<std::uint64_t>(file_size);
+    return budget < k_mesh_load_limit ? budget : k_mesh_load_limit;
 }
 
 // ------------------------------------------------------------ MeshObject
@@ -257,11 +264,38 @@ void MeshObject::generate_normals(bool normals, bool smooth, bool tangents) {
     rebuild_triangles();
 }
 
+namespace {
+
+// The vertices rebuild_triangles makes of a stream: the same marker walk,
+// counting only.
+std::int64_t triangle_vertices(const GrowVector<MeshVertex>& stream, const GrowVector<std::uint32_t>& palette) {
+    std::int64_t total = 0;
+    int filled = 0;
+    bool separate = true;
+    for (const MeshVertex& v : stream) {
+        std::uint32_t c = v.colour_index < palette.size() ? palette[v.colour_index] : v.colour;
+        if (is_marker(c)) {
+            separate = c == k_marker_triangles;
+            filled = 0;
+            continue;
+        }
+        if (++filled < 3) continue;
+        total += 3;
+        filled = separate ? 0 : 2;
+    }
+    return total;
+}
+
+}  // namespace
+
 void MeshObjectX::rebuild_triangles() {
     for (MeshFrame& f : frames) {
         f.triangles.clear();
         f.neighbours.clear();
-        f.triangles.reserve(f.stream.size() / 3);
+        // Exactly what the walk below makes: the growth rule's minimum, once
+        // per frame, would multiply the memory of a file of many small frames.
+        std::int64_t needed = triangle_vertices(f.stream, palette);
+        f.triangles.reserve_exact(static_cast<std::int32_t>(needed < INT32_MAX ? needed : INT32_MAX));
         std::uint32_t kind = k_marker_triangles;
         MeshVertex window[3];
         int filled = 0;
@@ -360,13 +394,31 @@ private:
     std::size_t pos_ = 0;
 };
 
+// Thrown (and caught in mesh_load_bytes) when a file asks for more vertex
+// memory than its budget.
+struct OverBudget {};
+
+// Vertex records a load has committed to: the frames' streams and triangle
+// lists and the draw buffer (a copy of frame 0's triangles).
+class VertexBudget {
+public:
+    explicit VertexBudget(std::size_t file_size) : left_(mesh_load_budget(file_size) / sizeof(MeshVertex)) {}
+    void take(std::uint64_t records) {
+        if (records > left_) throw OverBudget{};
+        left_ -= records;
+    }
+
+private:
+    std::uint64_t left_;
+};
+
 // Counts are checked against the bytes left before anything is allocated,
 // so a damaged header cannot ask for more memory than the file could fill.
 bool count_fits(const ByteReader& r, std::int32_t count, std::size_t each) {
     return count >= 0 && static_cast<std::uint64_t>(count) * each <= r.remaining();
 }
 
-bool read_binary(MeshObject& m, ByteReader& r, const char* name) {
+bool read_binary(MeshObject& m, ByteReader& r, const char* name, VertexBudget& budget) {
     std::int32_t magic = 0;
     double version = 0;
     std::int32_t frame_count = 0, palette_count = 0, uv_count = 0;
@@ -407,7 +459,8 @@ bool read_binary(MeshObject& m, ByteReader& r, const char* name) {
         // Each vertex takes its uv pair from the shared table: a frame with
         // more vertices than pairs does not fit the file.
         if (!count_fits(r, count, vertex_size) || count > uv_count) return false;
-        frame.stream.reserve(count);
+        budget.take(static_cast<std::uint64_t>(count));
+        frame.stream.reserve_exact(count);
         for (std::int32_t i = 0; i < count; ++i) {
             MeshVertex v{};
             std::uint8_t normal_index = 0, colour_index = 0;
@@ -434,6 +487,10 @@ bool read_binary(MeshObject& m, ByteReader& r, const char* name) {
             colour_to_rgba(v.colour, v.rgba);
             frame.stream.push_back(v);
         }
+        // The triangle list rebuild_triangles will make, and for frame 0
+        // the draw buffer's copy of it.
+        std::uint64_t triangles = static_cast<std::uint64_t>(triangle_vertices(frame.stream, m.palette));
+        budget.take(fi == 0 ? triangles * 2 : triangles);
     }
     m.has_normals = 1;
     return true;
@@ -495,7 +552,7 @@ bool text_count_fits(const TokenReader& t, std::int32_t count, std::size_t token
     return count >= 0 && static_cast<std::uint64_t>(count) * tokens_each <= t.remaining() / 2 + 1;
 }
 
-bool read_text(MeshObject& m, TokenReader& t) {
+bool read_text(MeshObject& m, TokenReader& t, VertexBudget& budget) {
     std::string token;
     if (!t.next(token) || token != "ZVDA") return false;
     double version = 0;
@@ -531,6 +588,16 @@ bool read_text(MeshObject& m, TokenReader& t) {
 
     std::int32_t frame_count = 0;
     if (!t.count(frame_count) || !text_count_fits(t, frame_count, 1)) return false;
+    // Every frame repeats all faces: a marker and the corners of each in its
+    // stream, and a fan of corners - 2 triangles in its triangle list.
+    std::uint64_t stream_length = 0, triangle_length = 0;
+    for (const TextFace& face : faces) {
+        stream_length += 1 + face.corners.size();
+        if (face.corners.size() > 2) triangle_length += 3 * (face.corners.size() - 2);
+    }
+    if (stream_length > INT32_MAX) throw OverBudget{};
+    if (frame_count > 0) budget.take(triangle_length);
+    for (std::int32_t fi = 0; fi < frame_count; ++fi) budget.take(stream_length + triangle_length);
     m.frames.reserve(frame_count);
     std::vector<float> vertices;
     for (std::int32_t fi = 0; fi < frame_count; ++fi) {
@@ -545,6 +612,7 @@ bool read_text(MeshObject& m, TokenReader& t) {
         }
         m.frames.push_back(MeshFrame{});
         MeshFrame& frame = m.frames.back();
+        frame.stream.reserve_exact(static_cast<std::int32_t>(stream_length));
         for (const TextFace& face : faces) {
             MeshVertex marker{};
             marker.colour = k_marker_fan;
@@ -580,14 +648,17 @@ bool mesh_load_bytes(MeshObject& object, const std::uint8_t* bytes, std::size_t 
     try {
         ByteReader header(bytes, size);
         std::int32_t magic = 0;
-        if (header.i32(magic) && magic == k_zvd_magic) {
+        VertexBudget budget(size);
+        if (header.i32(magic) && is_zvd_magic(magic)) {
             ByteReader r(bytes, size);
-            ok = read_binary(object, r, name);
+            ok = read_binary(object, r, name, budget);
         } else {
             TokenReader t(bytes, size);
-            ok = read_text(object, t);
+            ok = read_text(object, t, budget);
         }
     } catch (const std::bad_alloc&) {
+        out_of_memory = true;
+    } catch (const OverBudget&) {
         out_of_memory = true;
     }
     if (!ok) {
@@ -651,12 +722,24 @@ std::vector<std::uint8_t> mesh_save_bytes(const MeshObject& m) {
     put_u32(out, static_cast<std::uint32_t>(vb));
     put_u32(out, static_cast<std::uint32_t>(vb >> 32));
     put_u32(out, static_cast<std::uint32_t>(m.frames.size()));
+    // One uv pair per vertex position, shared by every frame: frame 0's.
+    // A frame longer than frame 0 (a loaded file may have one) takes the
+    // pairs beyond from the first frame that reaches them, so that the file
+    // still loads.
+    std::int32_t uv_count = first.size();
+    for (const MeshFrame& f : m.frames) uv_count = std::max(uv_count, f.stream.size());
     put_u32(out, static_cast<std::uint32_t>(m.palette.size()));
-    put_u32(out, static_cast<std::uint32_t>(first.size()));
+    put_u32(out, static_cast<std::uint32_t>(uv_count));
     for (std::uint32_t c : m.palette) put_u32(out, c);
-    for (const MeshVertex& v : first) {
-        put_f32(out, v.uv[0]);
-        put_f32(out, v.uv[1]);
+    for (std::int32_t i = 0; i < uv_count; ++i) {
+        const MeshFrame* owner = &m.frames[0];
+        for (const MeshFrame& f : m.frames)
+            if (f.stream.size() > i) {
+                owner = &f;
+                break;
+            }
+        put_f32(out, owner->stream[i].uv[0]);
+        put_f32(out, owner->stream[i].uv[1]);
     }
     for (const MeshFrame& f : m.frames) {
         put_u32(out, static_cast<std::uint32_t>(f.stream.size()));

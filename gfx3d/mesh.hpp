@@ -27,7 +27,22 @@ constexpr std::uint32_t k_marker_strip = 0xFFFFFFFEu;
 constexpr std::uint32_t k_marker_fan = 0xFFFFFFFDu;
 // White, and no marker.
 constexpr std::uint32_t k_colour_reserved_white = 0xFFFFFFFCu;
+// The binary magic, as written. Files of other tools may carry the
+// second value instead (the format was published with both); reading
+// accepts either.
 constexpr std::int32_t k_zvd_magic = 0x00C6B317;
+constexpr std::int32_t k_zvd_magic_alternate = 0x00C6B717;
+inline bool is_zvd_magic(std::int32_t v) { return v == k_zvd_magic || v == k_zvd_magic_alternate; }
+// What a loaded file may make the loader allocate for its vertices (the
+// frames' streams and triangle lists and the draw buffer): at most
+// k_mesh_load_base bytes plus k_mesh_load_factor per byte of file, and
+// never above k_mesh_load_limit. Real files need well under the factor
+// (a dense quantised strip: about 130 bytes per byte); a larger demand is
+// refused as an allocation failure ("# malloc error").
+constexpr std::uint64_t k_mesh_load_base = 1u << 20;
+constexpr std::uint64_t k_mesh_load_factor = 160;
+constexpr std::uint64_t k_mesh_load_limit = 256u << 20;
+std::uint64_t mesh_load_budget(std::size_t file_size);
 constexpr double k_zvd_version = 2.0;
 constexpr double k_zvd_oldest_version = 1.02;
 
@@ -78,6 +93,11 @@ public:
     void reserve(std::int32_t n) {
         if (n > capacity_) grow(n);
     }
+    // Room for exactly n elements (no minimum, no step): for sizes known in
+    // advance, such as a loaded frame's vertex count.
+    void reserve_exact(std::int32_t n) {
+        if (n > capacity_) grow_to(n);
+    }
     void resize(std::int32_t n) {
         reserve(n);
         for (std::int32_t i = count_; i < n; ++i) data_[static_cast<std::size_t>(i)] = T{};
@@ -90,8 +110,8 @@ public:
     }
 
 private:
-    void grow(std::int32_t needed) {
-        std::int32_t cap = needed <= minimum_ ? minimum_ : step_ * (needed / step_ + 1);
+    void grow(std::int32_t needed) { grow_to(needed <= minimum_ ? minimum_ : step_ * (needed / step_ + 1)); }
+    void grow_to(std::int32_t cap) {
         std::unique_ptr<T[]> fresh(new T[static_cast<std::size_t>(cap)]);
         for (std::int32_t i = 0; i < count_; ++i)
             fresh[static_cast<std::size_t>(i)] = std::move(data_[static_cast<std::size_t>(i)]);
@@ -198,7 +218,9 @@ public:
 bool palette_has_colours(const GrowVector<std::uint32_t>& palette);
 
 // Reads a zvd file (binary or text, by its first four bytes) into the
-// object, which is cleared first. False without a message when the name
+// object, which is cleared first. Every frame's stream is sized exactly to
+// its vertices, and a file whose vertices and triangles would exceed
+// mesh_load_budget is refused before they are allocated. False without a message when the name
 // cannot be opened; false with the messages of a failed read otherwise.
 bool mesh_load(MeshObject& object, const char* name);
 // Parses zvd bytes already in memory; name only labels the messages.

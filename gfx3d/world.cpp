@@ -1,6 +1,7 @@
 // Object loading: a single zvd mesh, or a world file (a settings text whose
 // first four bytes are ";ZVW") that lists texture images and zvd meshes
-// with their texture numbers.
+// with their texture numbers. The names a world file lists are file names
+// only: never taken as "mem://" names, whatever folder the world has.
 #include "gfx3d/rainbows3d.hpp"
 
 #include "gfx3d/world_texture.hpp"
@@ -99,7 +100,10 @@ struct WorldSettings {
     }
 };
 
+// A memory name has no folder: its "/" belong to the prefix, and "mem://"
+// in front of a listed name would make it an address.
 std::string folder_of(const char* name) {
+    if (is_memory_name(name)) return std::string();
     std::string s = name;
     std::size_t cut = s.find_last_of("/\\");
     return cut == std::string::npos ? std::string() : s.substr(0, cut + 1);
@@ -161,7 +165,7 @@ bool Rainbows3D::world_load(std::int32_t index, const char* name, std::int32_t c
     for (std::int32_t i = 1; i <= texture_count; ++i) {
         std::string path = folder + world.get("textures", std::to_string(i));
         std::string resolved;
-        if (!resolve_resource(pack, path.c_str(), resolved, true)) continue;
+        if (!resolve_data_name(pack, path.c_str(), resolved, true)) continue;
         bool decoded = decode_bmp(image, resolved.c_str(), colour_key) || decode_png(image, resolved.c_str(), colour_key);
         if (decoded && gl)
             upload_world_texture(e->textures[static_cast<std::size_t>(i - 1)], image, renderer_->max_texture_size);
@@ -176,7 +180,7 @@ bool Rainbows3D::world_load(std::int32_t index, const char* name, std::int32_t c
         std::string key = std::to_string(i);
         std::string path = folder + world.get("objects", key);
         std::string resolved;
-        if (resolve_resource(pack, path.c_str(), resolved, true)) mesh_load(*s.mesh, resolved.c_str());
+        if (resolve_data_name(pack, path.c_str(), resolved, true)) mesh_load(*s.mesh, resolved.c_str());
         std::int32_t a = world.get_int("objects", key + "ta"), b = world.get_int("objects", key + "tb");
         s.texture_a = a > 0 ? a - 1 : a;
         s.texture_b = b > 0 ? b - 1 : b;

@@ -1,5 +1,6 @@
 #include "net/http.hpp"
 
+#include "net/http_header.hpp"
 #include "net/socket.hpp"
 #include "platform/net.hpp"
 
@@ -50,29 +51,7 @@ struct BodySink {
     }
 };
 
-// Skips the response header: it ends where two line feeds follow each
-// other with nothing but carriage returns between them.
-class HeaderSkipper {
-public:
-    // Returns how many leading bytes of the block belong to the header.
-    std::size_t consume(const char* bytes, std::size_t count) {
-        std::size_t i = 0;
-        while (!done_ && i < count) {
-            char c = bytes[i++];
-            if (c == '\n') {
-                if (++line_feeds == 2) done_ = true;
-            } else if (c != '\r') {
-                line_feeds = 0;
-            }
-        }
-        return i;
-    }
-    bool done() const { return done_; }
-
-private:
-    int line_feeds = 0;
-    bool done_ = false;
-};
+using HeaderSkipper = HttpHeaderSkipper;
 
 enum class Outcome { closed_by_server, failed, timed_out };
 

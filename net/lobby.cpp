@@ -1,6 +1,7 @@
 #include "net/lobby.hpp"
 
 #include "app/app_state.hpp"
+#include "net/lobby_frames.hpp"
 #include "net/socket.hpp"
 
 #include <algorithm>
@@ -49,12 +50,7 @@ constexpr int k_idle_ms = 10;
 // connection cannot starve the others.
 constexpr std::size_t k_read_budget = 256 * 1024;
 
-struct Frame {
-    std::uint8_t command = 0;
-    std::uint16_t receiver = 0;
-    std::uint16_t sender = 0;
-    std::string body;
-};
+using Frame = LobbyFrame;
 
 struct Message {
     std::string body;
@@ -303,22 +299,10 @@ bool NetLobby::State::read_frames(Connection& c, std::vector<Frame>& frames, Clo
         busy = true;
         budget -= static_cast<std::size_t>(n) < budget ? static_cast<std::size_t>(n) : budget;
         c.in.append(block, static_cast<std::size_t>(n));
-        std::size_t pos = 0;
-        while (c.in.size() - pos >= k_header_size) {
-            const char* h = c.in.data() + pos;
-            std::size_t length = get16(h + 1);
-            // Nothing after an over-long frame can be trusted to be a frame.
-            if (length > k_lobby_max_body) return false;
-            if (c.in.size() - pos < k_header_size + length) break;
-            Frame f;
-            f.command = static_cast<std::uint8_t>(h[0]);
-            f.receiver = get16(h + 3);
-            f.sender = get16(h + 5);
-            f.body.assign(h + k_header_size, length);
-            frames.push_back(std::move(f));
-            pos += k_header_size + length;
-            completed = true;
-        }
+        bool damaged = false;
+        std::size_t pos = take_lobby_frames(c.in, frames, damaged);
+        if (damaged) return false;
+        if (pos > 0) completed = true;
         c.in.erase(0, pos);
     }
     if (c.in.empty()) return true;

@@ -6,6 +6,7 @@
 
 #include "app/app_state.hpp"
 #include "core/fatal.hpp"
+#include "render2d/shader_source.hpp"
 #include "sys/resource.hpp"
 
 #include <string>
@@ -13,10 +14,7 @@
 
 namespace crv {
 
-namespace {
-
-// The whole content of a shader file or memory block, zero-terminated.
-bool read_source(const char* name, std::vector<char>& text) {
+bool read_shader_source(const char* name, std::vector<char>& text) {
     ResourceStream stream;
     if (!stream.open_read(name)) return false;
     std::int32_t size = stream.stream_size();
@@ -26,8 +24,6 @@ bool read_source(const char* name, std::vector<char>& text) {
     if (size > 0 && (!stream.read(text.data(), size, &got) || got != size)) return false;
     return true;
 }
-
-}  // namespace
 
 void OpenGLRainbows::shader_report(const char* text) {
     if (shader_message != nullptr) {
@@ -58,7 +54,7 @@ bool OpenGLRainbows::shader_load(std::int32_t slot, const char* vertex_file, con
     auto compile = [&](const char* file, GLenum kind, GLhandleARB* object, const char* failure) {
         if (file == nullptr || *file == 0) return;
         std::vector<char> source;
-        if (!read_source(file, source)) {
+        if (!read_shader_source(file, source)) {
             shader_report(failure);
             ok = false;
             return;

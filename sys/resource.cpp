@@ -243,6 +243,15 @@ bool resolve_resource(ResourcePack* pack, const char* name, std::string& out_nam
     return true;
 }
 
+bool resolve_data_name(ResourcePack* pack, const char* name, std::string& out_name, bool want_memory) {
+    if (is_memory_name(name)) {
+        if (pack != nullptr) pack->release();
+        out_name.clear();
+        return false;
+    }
+    return resolve_resource(pack, name, out_name, want_memory);
+}
+
 bool load_resource(const char* name, std::string& bytes) {
     bytes.clear();
     std::string resolved;

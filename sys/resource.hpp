@@ -97,6 +97,11 @@ public:
 // pack searches the disk only.
 bool resolve_resource(ResourcePack* pack, const char* name, std::string& out_name, bool want_memory);
 
+// resolve_resource for a name read from a data file (a world file's list,
+// anything the game did not build itself): such a name is text from a file,
+// never an address, so a memory name is refused (false, out_name empty).
+bool resolve_data_name(ResourcePack* pack, const char* name, std::string& out_name, bool want_memory);
+
 // The whole content of a file found as resolve_resource finds it on the
 // general pack context. False when neither the disk nor the pack has it.
 bool load_resource(const char* name, std::string& bytes);

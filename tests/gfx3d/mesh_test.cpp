@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -406,6 +407,93 @@ TEST(Zvd, DamagedBinaryFilesAreRejected) {
         EXPECT_EQ(messages.text, "# read error\nbad.zvd\n") << p.what;
         EXPECT_FALSE(m.has_frames()) << p.what;
     }
+}
+
+// Both published values of the binary magic load; the writer keeps the
+// first.
+TEST(Zvd, BothMagicValuesLoad) {
+    std::vector<std::uint8_t> bytes = mesh_save_bytes(test::two_frame_mesh());
+    ASSERT_GE(bytes.size(), 4u);
+    std::int32_t written = 0;
+    std::memcpy(&written, bytes.data(), 4);
+    EXPECT_EQ(written, 0x00C6B317);
+    for (std::int32_t magic : {0x00C6B317, 0x00C6B717, 13022999}) {
+        std::memcpy(bytes.data(), &magic, 4);
+        MeshObjectX m;
+        ASSERT_TRUE(mesh_load_bytes(m, bytes.data(), bytes.size(), "m.zvd")) << std::hex << magic;
+        EXPECT_EQ(m.frames.size(), 2) << std::hex << magic;
+        EXPECT_EQ(m.frames[1].stream.size(), 7) << std::hex << magic;
+    }
+    // One bit off either value is no binary file (and no text one).
+    std::int32_t other = 0x00C6B327;
+    std::memcpy(bytes.data(), &other, 4);
+    Messages messages;
+    MeshObjectX m;
+    EXPECT_FALSE(mesh_load_bytes(m, bytes.data(), bytes.size(), "m.zvd"));
+}
+
+// The bytes the vertex vectors of a loaded mesh hold, triangles rebuilt.
+std::uint64_t vertex_memory(const MeshObject& m) {
+    std::uint64_t records = static_cast<std::uint64_t>(m.draw_buffer.capacity());
+    for (const MeshFrame& f : m.frames)
+        records += static_cast<std::uint64_t>(f.stream.capacity()) + static_cast<std::uint64_t>(f.triangles.capacity());
+    return records * sizeof(MeshVertex);
+}
+
+// What a file can make the loader allocate is bounded by its size: small
+// frames no longer take the growth rule's minimum each, and a file whose
+// faces repeated over its frames would need more than its budget is
+// refused as an allocation failure.
+TEST(Zvd, LoadedMemoryIsBoundedByTheFileSize) {
+    // 2,000 one-triangle frames, text and binary.
+    std::string text = "ZVDA 1.0 0 1 1 2 3 3 0 0 1 0 2 0 2000";
+    for (int i = 0; i < 2000; ++i) text += " 3 0 0 0 1 0 0 0 1 0";
+    test::ZvdWriter binary(2.0, 2000, 2, 3);
+    binary.palette({k_marker_triangles, 0x00FFFFFF});
+    binary.uv({{0, 0}, {1, 0}, {0, 1}});
+    for (int i = 0; i < 2000; ++i) binary.frame({{{0, 0, 0}, 0, 1}, {{1, 0, 0}, 0, 1}, {{0, 1, 0}, 0, 1}});
+    std::vector<std::uint8_t> text_bytes(text.begin(), text.end());
+    for (std::vector<std::uint8_t>* bytes : {&text_bytes, &binary.bytes}) {
+        MeshObjectX m;
+        ASSERT_TRUE(mesh_load_bytes(m, bytes->data(), bytes->size(), "many.zvd"));
+        m.rebuild_triangles();
+        ASSERT_EQ(m.frames.size(), 2000);
+        EXPECT_EQ(m.frames[1999].triangles.size(), 3);
+        EXPECT_LE(vertex_memory(m), mesh_load_budget(bytes->size())) << bytes->size();
+    }
+
+    // One fan of 1,000 corners repeated over 200 frames: 800,000 vertex
+    // records from a file of a few kilobytes.
+    std::string fan = "ZVDA 1.0 0 1 1 2 3 1000";
+    for (int i = 0; i < 1000; ++i) fan += " 0 0";
+    fan += " 200";
+    for (int i = 0; i < 200; ++i) fan += " 1 0 0 0";
+    Messages messages;
+    MeshObjectX m;
+    EXPECT_FALSE(mesh_load_bytes(m, reinterpret_cast<const std::uint8_t*>(fan.data()), fan.size(), "fan.zvd"));
+    EXPECT_EQ(messages.text, "# malloc error\nfan.zvd\n");
+    EXPECT_FALSE(m.has_frames());
+    EXPECT_EQ(mesh_load_budget(std::size_t{1} << 40), k_mesh_load_limit);
+}
+
+// A loaded file whose later frames are longer than frame 0 saves to a file
+// that loads again with the same frames and uv.
+TEST(Zvd, SavedFramesLongerThanFrameZeroLoadAgain) {
+    test::ZvdWriter w(2.0, 2, 1, 3);
+    w.palette({0x00FFFFFF});
+    w.uv({{0.25f, 0.5f}, {1, 0}, {0, 1}});
+    w.frame({{{0, 0, 0}, 0, 0}});
+    w.frame({{{1, 0, 0}, 0, 0}, {{2, 0, 0}, 0, 0}, {{3, 0, 0}, 0, 0}});
+    MeshObjectX m;
+    ASSERT_TRUE(mesh_load_bytes(m, w.bytes.data(), w.bytes.size(), "w.zvd"));
+    std::vector<std::uint8_t> saved = mesh_save_bytes(m);
+    MeshObjectX again;
+    ASSERT_TRUE(mesh_load_bytes(again, saved.data(), saved.size(), "saved.zvd"));
+    ASSERT_EQ(again.frames.size(), 2);
+    ASSERT_EQ(again.frames[1].stream.size(), 3);
+    EXPECT_FLOAT_EQ(again.frames[0].stream[0].uv[1], 0.5f);
+    EXPECT_FLOAT_EQ(again.frames[1].stream[2].uv[1], 1.0f);
+    EXPECT_FLOAT_EQ(again.frames[1].stream[2].position[0], 3.0f);
 }
 
 }  // namespace

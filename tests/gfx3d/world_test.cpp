@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -133,6 +134,57 @@ TEST(World, MeshesLoadFromMemoryNames) {
     EXPECT_TRUE(engine.save_object(0, dir.file("copy.zvd").c_str()));
     EXPECT_FALSE(engine.save_object(0, name.c_str()));
     EXPECT_FALSE(engine.save_object(1, dir.file("none.zvd").c_str()));
+}
+
+// A world file is data: a name it lists is a file name, never an address,
+// whether the world sits in the current folder or is itself read from
+// memory (whose name has no folder to put in front).
+TEST(World, ListedNamesAreNeverMemoryNames) {
+    std::vector<std::uint8_t> mesh = mesh_save_bytes(test::two_frame_mesh());
+    std::string real = memory_name(mesh.data(), static_cast<std::int32_t>(mesh.size()));
+    std::vector<std::uint8_t> rgba(4 * 4 * 4, 255);
+    test::TempDir dir;
+    ASSERT_TRUE(write_bmp(dir.file("t.bmp").c_str(), rgba.data(), 4, 4));
+    std::string image_bytes;
+    {
+        std::ifstream in(dir.file("t.bmp"), std::ios::binary);
+        image_bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string image = memory_name(image_bytes.data(), static_cast<std::int32_t>(image_bytes.size()));
+    // The listed names: a live mesh and image in memory, and an address
+    // that would crash a reader.
+    std::string listing = ";ZVW\n[textures]\ncount=2\n1=" + image + "\n2=mem://       1.1\n[objects]\ncount=2\n1=" +
+                          real + "\n2=mem://       1.1\n";
+    write_text(dir.file("w.txt"), listing);
+    // The same through the world's own memory name: its "mem://" prefix
+    // followed by a listed "<count>.<address>" would spell a memory name.
+    // (The count field padded with zeros: a value cannot begin with blanks.)
+    std::string tail = real.substr(6);
+    for (std::size_t i = 0; i < 8; ++i)
+        if (tail[i] == ' ') tail[i] = '0';
+    std::string from_memory = ";ZVW\n[objects]\ncount=1\n1=" + tail + "\n";
+    std::string world_name = memory_name(from_memory.data(), static_cast<std::int32_t>(from_memory.size()));
+
+    Rainbows3D engine(nullptr);
+    std::string saved = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir.path());
+    bool loaded = engine.object_load(0, "w.txt");
+    std::filesystem::current_path(saved);
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(engine.entry(0)->sub_objects.size(), 2u);
+    for (const SubObject& s : engine.entry(0)->sub_objects) EXPECT_FALSE(s.mesh->has_frames());
+    ASSERT_TRUE(engine.object_load(1, world_name.c_str()));
+    ASSERT_EQ(engine.entry(1)->sub_objects.size(), 1u);
+    EXPECT_FALSE(engine.entry(1)->sub_objects[0].mesh->has_frames());
+
+    // A game's own memory name still loads, and resolve_data_name refuses
+    // what resolve_resource would hand out.
+    EXPECT_TRUE(engine.object_load(2, real.c_str()));
+    std::string out = "x";
+    EXPECT_TRUE(resolve_resource(nullptr, real.c_str(), out, true));
+    EXPECT_FALSE(resolve_data_name(nullptr, real.c_str(), out, true));
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(resolve_data_name(nullptr, dir.file("t.bmp").c_str(), out, true));
 }
 
 }  // namespace

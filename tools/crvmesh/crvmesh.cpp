@@ -204,7 +204,7 @@ int info(const char* path) {
     if (binary) {
         std::memcpy(&magic, bytes.data(), 4);
         std::memcpy(&version, bytes.data() + 4, 8);
-        binary = magic == crv::k_zvd_magic;
+        binary = crv::is_zvd_magic(magic);
     }
     if (binary) std::printf("format: zvd binary, version %.2f\n", version);
     else std::printf("format: ZVDA text\n");
