@@ -258,7 +258,55 @@ void OpenGLRainbows::text_print(const char* text, std::int32_t length, float x, 
     if (text == nullptr || length <= 0) return;
     const SpriteRecord& r = sprite(k_font_sprite_base + current_font_);
     if (r.texture == 0) return;
-    flush();
+    if (!batching_ || z != 0) {
+        text_print_direct(text, length, x, y, proportional, z);
+        return;
+    }
+    // Each glyph is a quad of the batch; its two triangles are the ones the
+    // string's triangle strip gives it (the joining triangles between
+    // glyphs have no area).
+    std::int32_t w = r.image_width, h = r.image_height;
+    bool tall = w <= h;
+    std::int32_t count = tall ? 256 : 128, rows = tall ? 16 : 8;
+    auto cell_height = static_cast<float>(tall ? h / 16 : h / 8);
+    float row_height = r.t_extent / static_cast<float>(rows);
+    const GlyphRecord* glyphs = glyphs_[current_font_];
+    std::int32_t glyph_count = 0;
+    while (glyph_count < length && static_cast<std::uint8_t>(text[glyph_count]) % count != 0) ++glyph_count;
+    if (glyph_count == 0) return;
+    QuadVertex* v = add_quads(QuadKind::textured, k_font_sprite_base + current_font_, GL_REPEAT, glyph_count, true);
+    float pen_x = std::ceil(x), pen_y = std::ceil(y);
+    float fixed_advance = static_cast<float>(w / 16), fixed_s = r.s_extent / 16;
+    for (std::int32_t i = 0; i < glyph_count; ++i) {
+        std::int32_t k = static_cast<std::uint8_t>(text[i]) % count;
+        std::int32_t column = k % 16, row = k / 16;
+        float t0 = row_height * static_cast<float>(rows - 1 - row), t1 = t0 + row_height;
+        float advance = 0, s0 = 0, s1 = 0;
+        if (proportional) {
+            advance = glyphs[k].advance;
+            s0 = glyphs[k].s0;
+            s1 = glyphs[k].s1;
+        } else {
+            advance = fixed_advance;
+            s0 = static_cast<float>(column) * fixed_s;
+            s1 = s0 + fixed_s;
+        }
+        float right = pen_x + advance, bottom = pen_y + cell_height;
+        v[0] = QuadVertex{pen_x, bottom, s0, t0, {255, 255, 255, 255}};
+        v[1] = QuadVertex{pen_x, pen_y, s0, t1, {255, 255, 255, 255}};
+        v[2] = QuadVertex{right, bottom, s1, t0, {255, 255, 255, 255}};
+        v[3] = QuadVertex{right, pen_y, s1, t1, {255, 255, 255, 255}};
+        v += 4;
+        pen_x = right;
+    }
+}
+
+// One bind and one triangle strip per string (the 3D engine's variant with
+// a depth, and the reference for the batched path).
+void OpenGLRainbows::text_print_direct(const char* text, std::int32_t length, float x, float y, bool proportional,
+                                       float z) {
+    const SpriteRecord& r = sprite(k_font_sprite_base + current_font_);
+    flush_batch();
     std::int32_t w = r.image_width, h = r.image_height;
     bool tall = w <= h;
     std::int32_t count = tall ? 256 : 128, rows = tall ? 16 : 8;
@@ -302,13 +350,10 @@ void OpenGLRainbows::text_print(const char* text, std::int32_t length, float x, 
         pen_x += advance;
     }
     if (vertices == 0) return;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    set_client_arrays(true, true, false);
     glVertexPointer(3, GL_FLOAT, 20, text_vertices_.data());
     glTexCoordPointer(2, GL_FLOAT, 20, text_vertices_.data() + 3);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, vertices);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 std::int32_t OpenGLRainbows::text_width(const char* text, std::int32_t length, bool proportional) const {

@@ -183,6 +183,7 @@ void OpenGLRainbows::reset_2d_state() {
     bound_sprite_ = -1;
     global_alpha = 1.0f;
     set_white(1.0f);
+    invalidate_gl_cache();
 }
 
 void OpenGLRainbows::reset_frame_state() {
@@ -229,12 +230,7 @@ std::uint8_t OpenGLRainbows::primitive_alpha(std::int32_t colour) const {
 void OpenGLRainbows::begin_pixel_exact(std::int32_t colour) {
     glDisable(GL_ALPHA_TEST);
     glColor4ub(red(colour), green(colour), blue(colour), primitive_alpha(colour));
-    glDisable(GL_TEXTURE_2D);
-    if (ext.glActiveTextureARB != nullptr) {
-        ext.glActiveTextureARB(GL_TEXTURE1_ARB);
-        glDisable(GL_TEXTURE_2D);
-        ext.glActiveTextureARB(GL_TEXTURE0_ARB);
-    }
+    set_texturing(false);  // on both units
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glTranslatef(0.375f, 0.375f, 0.0f);
@@ -250,7 +246,17 @@ void OpenGLRainbows::end_pixel_exact() {
 }
 
 void OpenGLRainbows::draw_point(std::int32_t x, std::int32_t y, std::int32_t colour) {
-    flush();
+    if (batching_ && orientation == 0) {
+        // A one-pixel segment of the line list, as the end pixel of a line.
+        if (quad_kind_ != QuadKind::none) draw_pending_quads();
+        LineVertex v{static_cast<float>(x), static_cast<float>(y),
+                     {red(colour), green(colour), blue(colour), primitive_alpha(colour)}};
+        pending_lines_.push_back(v);
+        v.x = static_cast<float>(x + 1);
+        pending_lines_.push_back(v);
+        return;
+    }
+    flush_batch();
     begin_pixel_exact(colour);
     glBegin(GL_POINTS);
     glVertex2i(x, y);
@@ -260,9 +266,9 @@ void OpenGLRainbows::draw_point(std::int32_t x, std::int32_t y, std::int32_t col
 
 void OpenGLRainbows::draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                                std::int32_t colour) {
-    if (orientation != 0) {
+    if (orientation != 0 || !batching_) {
         // Turned pictures take the plain path: one line, then its end point.
-        flush();
+        flush_batch();
         begin_pixel_exact(colour);
         glBegin(GL_LINES);
         glVertex2i(x1, y1);
@@ -284,29 +290,15 @@ void OpenGLRainbows::draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2
         v.y = static_cast<float>(y);
         pending_lines_.push_back(v);
     };
+    if (quad_kind_ != QuadKind::none) draw_pending_quads();
     add(x1, y1);
     add(x2, y2);
     add(x2, y2);
     add(x2 + 1, y2);
 }
 
-void OpenGLRainbows::flush() {
-    if (pending_lines_.empty()) return;
-    begin_pixel_exact(0xffffff);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(2, GL_FLOAT, sizeof(LineVertex), &pending_lines_[0].x);
-    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(LineVertex), pending_lines_[0].rgba);
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(pending_lines_.size()));
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    pending_lines_.clear();
-    end_pixel_exact();
-}
-
 void OpenGLRainbows::fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                                std::int32_t colour) {
-    flush();
     if (w < 0) {
         x = x + w + 1;
         w = -w;
@@ -316,15 +308,21 @@ void OpenGLRainbows::fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, s
         h = -h;
     }
     if (w == 0 || h == 0) return;
-    begin_pixel_exact(colour);
     const float quad[4][4] = {{float(x), float(y + h), 0, 0},
                               {float(x + w), float(y + h), 0, 0},
                               {float(x + w), float(y), 0, 0},
                               {float(x), float(y), 0, 0}};
-    glEnableClientState(GL_VERTEX_ARRAY);
+    if (batching_) {
+        QuadVertex* v = add_quads(QuadKind::filled, -1, 0, 1, false);
+        for (const auto& q : quad) *v++ = QuadVertex{q[0], q[1], 0, 0, {red(colour), green(colour), blue(colour),
+                                                                       primitive_alpha(colour)}};
+        return;
+    }
+    flush_batch();
+    begin_pixel_exact(colour);
+    set_client_arrays(true, false, false);
     glVertexPointer(2, GL_FLOAT, 16, quad);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-    glDisableClientState(GL_VERTEX_ARRAY);
     end_pixel_exact();
 }
 
@@ -411,34 +409,34 @@ void OpenGLRainbows::poly_new_strip() {
 }
 
 void OpenGLRainbows::poly_end() {
-    flush();
+    flush_batch();
     if (batch_ == nullptr) return;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].x);
-    if (batch_sprite_ >= 0) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].s);
-    }
     bool colours = batch_colours_ || global_alpha != 1.0f;
+    set_client_arrays(true, batch_sprite_ >= 0, colours);
+    glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].x);
+    if (batch_sprite_ >= 0) glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].s);
     if (colours) {
         batch_colours_ = true;
         glEnable(GL_DITHER);
         glShadeModel(GL_SMOOTH);
-        glEnableClientState(GL_COLOR_ARRAY);
         glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(BatchVertex), batch_[0].rgba);
     }
     if (batch_sprite_ >= 0) {
         GLint filter = smoothing ? GL_LINEAR : GL_NEAREST;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        if (bound_sprite_ == batch_sprite_) {
+            set_sprite_filter(batch_sprite_, filter);
+        } else {
+            // Another texture was bound since poly_begin: it gets the
+            // filters, as it always did, and is no longer remembered.
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+            ++gl_generation_;
+        }
     }
     const GLenum modes[] = {GL_TRIANGLE_FAN, GL_TRIANGLES, GL_TRIANGLE_STRIP};
     if (batch_mode_ >= 0 && batch_mode_ <= 2) glDrawArrays(modes[batch_mode_], 0, batch_count_);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     if (colours) {
         set_white(global_alpha);
-        glDisableClientState(GL_COLOR_ARRAY);
         glShadeModel(GL_FLAT);
         glDisable(GL_DITHER);
     }

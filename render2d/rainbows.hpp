@@ -11,10 +11,16 @@
 // written); drawing never reports an error, and sprite, font, surface and
 // shader numbers out of range are ignored.
 //
-// Consecutive lines and points drawn with the same state are merged into
-// one draw call. Anything else that talks to OpenGL (state changes, other
-// drawing, read-back, the buffer swap) must call flush() first; every
-// method of this class does.
+// Drawing is batched (batch.cpp): consecutive lines and points go into one
+// line list; consecutive sprites, animation frames, glyphs and rectangles
+// that share texture and state go into one vertex array, turned and zoomed
+// on the CPU with the same float operations the matrix path would make, so
+// every pixel is the one a call-at-a-time drawing gives. Texture binding,
+// filters, wrap mode and client arrays are remembered and set only when
+// they change. Anything outside this class that talks to OpenGL (3D,
+// read-back, video, the buffer swap) must call flush() first: it draws
+// what is pending, disables the client arrays and forgets the remembered
+// state, since the other user may change it.
 #pragma once
 
 #include "core/dyn_array.hpp"
@@ -246,8 +252,15 @@ public:
     void (*shader_message)(const char* text) = nullptr;
 
     // --- frame ---
-    // Sends merged primitives to OpenGL.
+    // Sends batched drawing to OpenGL, leaves the client arrays disabled and
+    // forgets the remembered GL state (see the top of this file).
     void flush();
+    // Tests only: with batching off every drawing call reaches OpenGL at
+    // once by the plain path (matrix stack for turned sprites, one draw call
+    // per sprite, glyph string, rectangle, line and point), the reference
+    // the batched pictures are compared with.
+    void set_batching(bool on);
+    bool batching() const { return batching_; }
     // After a swap: background, or clearing as the two flags say.
     void prepare_next_frame();
     // The state every frame starts from: opaque, no blending, alpha test on,
@@ -258,6 +271,44 @@ public:
     void reset_2d_state();
 
 private:
+    // Kinds of the pending quad batch; quads of one kind share how they are
+    // drawn (see batch.cpp).
+    enum class QuadKind : std::uint8_t { none, textured, turned, filled };
+    struct QuadVertex {
+        float x, y, s, t;
+        std::uint8_t rgba[4];
+    };
+    static_assert(sizeof(QuadVertex) == 20);
+    // Remembered texture parameters of a sprite's texture, valid while
+    // generation matches gl_generation_.
+    struct TextureParams {
+        std::uint32_t generation = 0;
+        GLint filter = 0;
+        GLint wrap = 0;
+    };
+    // Sends the pending lines or quads (without forgetting GL state).
+    void flush_batch();
+    void draw_pending_quads();
+    void draw_pending_lines();
+    // Forgets every remembered GL state.
+    void invalidate_gl_cache();
+    // Cached state setters.
+    void set_client_arrays(bool vertex, bool texcoord, bool colour);
+    void set_texturing(bool on);
+    void bind_texture(GLuint texture);
+    void set_sprite_wrap(std::int32_t n, GLint wrap);
+    void set_sprite_filter(std::int32_t n, GLint filter);
+    // Starts or continues a quad batch of this kind, texture and wrap mode
+    // (sprite -1: untextured); flushes what is pending when it differs.
+    // Returns room for `count` quads (4 vertices each).
+    QuadVertex* add_quads(QuadKind kind, std::int32_t sprite, GLint wrap, std::int32_t count, bool glyphs);
+    // The matrices the turned quads are transformed with; false when they
+    // are not the plain 2D ones (then turned sprites take the matrix path).
+    bool load_turn_matrices();
+    void sprite_quad(std::int32_t n, const float (&quad)[4][4], bool clamp);
+    void sprite_draw_rotozoom_direct(std::int32_t n, std::int32_t x, std::int32_t y, float angle, float zoom);
+    void text_print_direct(const char* text, std::int32_t length, float x, float y, bool proportional, float z);
+
     struct LineVertex {
         float x, y;
         std::uint8_t rgba[4];
@@ -327,6 +378,24 @@ private:
     float batch_image_height_ = 0.0f;
     bool batch_colours_ = false;
     bool batch_join_pending_ = false;
+
+    // Quad batch and remembered GL state (batch.cpp).
+    bool batching_ = true;
+    QuadKind quad_kind_ = QuadKind::none;
+    std::int32_t quad_sprite_ = -1;
+    GLint quad_wrap_ = 0;
+    GLint quad_filter_ = 0;
+    std::vector<QuadVertex> quads_;
+    std::vector<GLuint> quad_indices_;
+    std::uint32_t gl_generation_ = 1;
+    bool gl_known_ = false;      // the remembered values below hold
+    bool texturing_on_ = false;  // GL_TEXTURE_2D on unit 0
+    GLuint bound_texture_ = 0;
+    std::uint8_t client_arrays_ = 0;  // bits: vertex, texcoord, colour
+    bool turn_known_ = false;
+    bool turn_usable_ = false;
+    float projection_[16] = {};
+    std::vector<TextureParams> texture_params_ = std::vector<TextureParams>(k_sprite_count);
 };
 
 // The game-facing drawing operations forward to the global renderer; they

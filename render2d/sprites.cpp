@@ -139,40 +139,49 @@ std::int32_t pixel_value(const std::uint8_t* p) {
 // ---------------------------------------------------------------- binding
 
 void OpenGLRainbows::bind_sprite(std::int32_t n) {
-    if (ext.glActiveTextureARB != nullptr) {
-        ext.glActiveTextureARB(GL_TEXTURE1_ARB);
-        glDisable(GL_TEXTURE_2D);
-        ext.glActiveTextureARB(GL_TEXTURE0_ARB);
-    }
     if (!valid_sprite(n)) {
-        glDisable(GL_TEXTURE_2D);
+        set_texturing(false);
         bound_sprite_ = -1;
         return;
     }
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, sprites_[static_cast<std::size_t>(n)].texture);
-    set_wrap(GL_REPEAT);
+    set_texturing(true);
+    bind_texture(sprites_[static_cast<std::size_t>(n)].texture);
+    set_sprite_wrap(n, GL_REPEAT);
     bound_sprite_ = n;
 }
 
-void OpenGLRainbows::apply_smoothing() { set_filters(smoothing ? GL_LINEAR : GL_NEAREST); }
+void OpenGLRainbows::apply_smoothing() {
+    if (bound_sprite_ >= 0) set_sprite_filter(bound_sprite_, smoothing ? GL_LINEAR : GL_NEAREST);
+    else set_filters(smoothing ? GL_LINEAR : GL_NEAREST);
+}
 
 void OpenGLRainbows::draw_plain_quad(const float (&quad)[4][4]) {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 16, &quad[0][0]);
     bool textured = bound_sprite_ >= 0;
-    if (textured) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 16, &quad[0][2]);
-    }
+    set_client_arrays(true, textured, false);
+    glVertexPointer(2, GL_FLOAT, 16, &quad[0][0]);
+    if (textured) glTexCoordPointer(2, GL_FLOAT, 16, &quad[0][2]);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-    if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void OpenGLRainbows::draw_quad(const float (&quad)[4][4]) {
-    if (bound_sprite_ >= 0) set_wrap(GL_CLAMP_TO_EDGE);
+    if (bound_sprite_ >= 0) set_sprite_wrap(bound_sprite_, GL_CLAMP_TO_EDGE);
     draw_plain_quad(quad);
+}
+
+// A sprite quad: batched, or drawn at once with the sprite bound as the
+// call-at-a-time path does. `clamp`: wrap clamped to the edge (the quad
+// routine), else the repeat of the binding.
+void OpenGLRainbows::sprite_quad(std::int32_t n, const float (&quad)[4][4], bool clamp) {
+    if (batching_) {
+        QuadVertex* v = add_quads(QuadKind::textured, n, clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT, 1, false);
+        for (const auto& q : quad) *v++ = QuadVertex{q[0], q[1], q[2], q[3], {255, 255, 255, 255}};
+        return;
+    }
+    flush_batch();
+    bind_sprite(n);
+    apply_smoothing();
+    if (clamp) draw_quad(quad);
+    else draw_plain_quad(quad);
 }
 
 // ---------------------------------------------------------------- upload
@@ -220,6 +229,7 @@ bool OpenGLRainbows::upload_texture(GLuint* texture, const DecodedImage& image, 
     }
     glBindTexture(GL_TEXTURE_2D, 0);
     bound_sprite_ = -1;
+    invalidate_gl_cache();
     *tw_out = tw;
     *th_out = th;
     return ok;
@@ -254,6 +264,7 @@ void OpenGLRainbows::free_sprite(std::int32_t n) {
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
     bound_sprite_ = -1;
+    invalidate_gl_cache();
     SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     if (r.texture != 0) glDeleteTextures(1, &r.texture);
     if (r.mip_texture != 0) glDeleteTextures(1, &r.mip_texture);
@@ -422,27 +433,21 @@ bool OpenGLRainbows::drawable_sprite(std::int32_t n) const {
 
 void OpenGLRainbows::sprite_draw(std::int32_t n, std::int32_t x, std::int32_t y) {
     if (!drawable_sprite(n)) return;
-    flush();
-    bind_sprite(n);
-    apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     auto x1 = static_cast<float>(x + r.image_width), y1 = static_cast<float>(y + r.image_height);
     const float quad[4][4] = {{x1, y0, r.s_extent, r.t_extent}, {x0, y0, 0, r.t_extent}, {x0, y1, 0, 0}, {x1, y1, r.s_extent, 0}};
-    draw_plain_quad(quad);
+    sprite_quad(n, quad, false);
 }
 
 void OpenGLRainbows::sprite_draw_stretched(std::int32_t n, std::int32_t x, std::int32_t y, std::int32_t w,
                                            std::int32_t h) {
     if (!drawable_sprite(n)) return;
-    flush();
-    bind_sprite(n);
-    apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     auto x1 = static_cast<float>(x) + static_cast<float>(w), y1 = static_cast<float>(y) + static_cast<float>(h);
     const float quad[4][4] = {{x1, y0, r.s_extent, r.t_extent}, {x0, y0, 0, r.t_extent}, {x0, y1, 0, 0}, {x1, y1, r.s_extent, 0}};
-    draw_quad(quad);
+    sprite_quad(n, quad, true);
 }
 
 void OpenGLRainbows::sprite_draw_zoomed(std::int32_t n, std::int32_t x, std::int32_t y, float zoom_x, float zoom_y) {
@@ -457,9 +462,11 @@ void OpenGLRainbows::sprite_draw_rotated(std::int32_t n, std::int32_t x, std::in
     sprite_draw_rotozoom(n, x, y, angle, 1.0f);
 }
 
-void OpenGLRainbows::sprite_draw_rotozoom(std::int32_t n, std::int32_t x, std::int32_t y, float angle, float zoom) {
-    if (!drawable_sprite(n)) return;
-    flush();
+// The matrix path: translate and rotate the model-view matrix around the
+// quad (the batched path, batch.cpp, forms the same products on the CPU).
+void OpenGLRainbows::sprite_draw_rotozoom_direct(std::int32_t n, std::int32_t x, std::int32_t y, float angle,
+                                                 float zoom) {
+    flush_batch();
     bind_sprite(n);
     apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
@@ -493,9 +500,6 @@ bool OpenGLRainbows::frame_origin(std::int32_t n, std::int32_t frame, bool at_le
 void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y) {
     std::int32_t fx = 0, fy = 0;
     if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
-    flush();
-    bind_sprite(n);
-    apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float tw = r.texture_width, th = r.texture_height;
     float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
@@ -504,16 +508,13 @@ void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t 
     auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     auto x1 = static_cast<float>(x + r.frame_width), y1 = static_cast<float>(y + r.frame_height);
     const float quad[4][4] = {{x1, y0, s1, t1}, {x0, y0, s0, t1}, {x0, y1, s0, t0}, {x1, y1, s1, t0}};
-    draw_plain_quad(quad);
+    sprite_quad(n, quad, false);
 }
 
 void OpenGLRainbows::anim_draw_stretched(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                          std::int32_t w, std::int32_t h) {
     std::int32_t fx = 0, fy = 0;
     if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
-    flush();
-    bind_sprite(n);
-    apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float tw = r.texture_width, th = r.texture_height;
     float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
@@ -523,16 +524,13 @@ void OpenGLRainbows::anim_draw_stretched(std::int32_t n, std::int32_t frame, std
     float x1 = static_cast<float>(x) + static_cast<float>(w) + 0.1f;
     float y1 = static_cast<float>(y) + static_cast<float>(h) + 0.1f;
     const float quad[4][4] = {{x1, y0, s1, t1}, {x0, y0, s0, t1}, {x0, y1, s0, t0}, {x1, y1, s1, t0}};
-    draw_quad(quad);
+    sprite_quad(n, quad, true);
 }
 
 void OpenGLRainbows::anim_draw_rotozoom(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                         float angle, float zoom) {
     std::int32_t fx = 0, fy = 0;
     if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
-    flush();
-    bind_sprite(n);
-    apply_smoothing();
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float tw = r.texture_width, th = r.texture_height;
     float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
@@ -555,7 +553,7 @@ void OpenGLRainbows::anim_draw_rotozoom(std::int32_t n, std::int32_t frame, std:
     corner(-hx, -hy, &quad[1][0], &quad[1][1]);
     corner(-hx, hy, &quad[2][0], &quad[2][1]);
     corner(hx, hy, &quad[3][0], &quad[3][1]);
-    draw_quad(quad);
+    sprite_quad(n, quad, true);
 }
 
 // ---------------------------------------------------------------- collision
@@ -680,12 +678,12 @@ void OpenGLRainbows::draw_background(std::int32_t slot) {
     global_alpha = 1.0f;
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     bind_sprite(-1);
-    glEnable(GL_TEXTURE_2D);
+    set_texturing(true);
     for (std::int32_t column = 0; column < b.columns; ++column) {
         for (std::int32_t row = 0; row < b.rows; ++row) {
             std::int32_t i = column * k_background_tiles + row;
             if (b.texture[i] == 0) continue;
-            glBindTexture(GL_TEXTURE_2D, b.texture[i]);
+            bind_texture(b.texture[i]);
             set_filters(GL_NEAREST);
             set_wrap(GL_CLAMP_TO_EDGE);
             auto x0 = static_cast<float>(column * b.tile_width[i]), y0 = static_cast<float>(row * b.tile_height[i]);
@@ -693,19 +691,16 @@ void OpenGLRainbows::draw_background(std::int32_t slot) {
             float s1 = static_cast<float>(b.tile_width[i]) / b.texture_width[i];
             float t1 = static_cast<float>(b.tile_height[i]) / b.texture_height[i];
             const float quad[4][4] = {{x1, y0, s1, t1}, {x0, y0, 0, t1}, {x0, y1, 0, 0}, {x1, y1, s1, 0}};
-            glEnableClientState(GL_VERTEX_ARRAY);
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            set_client_arrays(true, true, false);
             glVertexPointer(2, GL_FLOAT, 16, &quad[0][0]);
             glTexCoordPointer(2, GL_FLOAT, 16, &quad[0][2]);
             glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            glDisableClientState(GL_VERTEX_ARRAY);
             apply_smoothing();
         }
     }
     glEnable(GL_ALPHA_TEST);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDisable(GL_TEXTURE_2D);
+    bind_texture(0);
+    set_texturing(false);
 }
 
 // ---------------------------------------------------------------- forwarding

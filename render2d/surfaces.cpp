@@ -162,6 +162,7 @@ std::int32_t OpenGLRainbows::colour_key_as_stored() {
     draw_point(4, 4, colour_key);
     std::int32_t stored = read_pixel(4, 4);
     draw_point(4, 4, first);
+    flush();  // the restored pixel must be drawn before the grab reads
     return stored;
 }
 
@@ -230,6 +231,7 @@ void OpenGLRainbows::sprite_grab(std::int32_t n, std::int32_t x, std::int32_t y,
     }
     glBindTexture(GL_TEXTURE_2D, 0);
     bound_sprite_ = -1;
+    invalidate_gl_cache();
 }
 
 void OpenGLRainbows::background_from_screen(std::int32_t slot) {
@@ -270,6 +272,7 @@ void OpenGLRainbows::background_from_screen(std::int32_t slot) {
     b.rows = static_cast<std::uint8_t>(rows);
     glBindTexture(GL_TEXTURE_2D, 0);
     bound_sprite_ = -1;
+    invalidate_gl_cache();
 }
 
 bool OpenGLRainbows::screenshot_save(const char* name) {
