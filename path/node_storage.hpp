@@ -22,6 +22,7 @@ struct Node {
     float f;  // ordering key of the open list
     float g;  // cost from the start
     Node* bucket_next;  // next node in the same closed-table chain
+    std::int32_t open_slot;  // place in the open list, -1 when not in it
 };
 
 class NodeFactory {
@@ -42,6 +43,15 @@ public:
     // first node.
     void put_back(std::int32_t count = 1) noexcept {
         next_free_ = count >= next_free_ ? 0 : next_free_ - std::max(count, 0);
+    }
+    // The node handed out as the index-th (counting from 0), null when that
+    // one is not handed out.
+    Node* handed_out(std::int32_t index) const noexcept {
+        return index >= 0 && index < next_free_ ? &nodes_[index] : nullptr;
+    }
+    // The index of a node of this pool (see handed_out).
+    std::int32_t index_of(const Node* node) const noexcept {
+        return static_cast<std::int32_t>(node - nodes_.get());
     }
     // Whether the node is one of those handed out and not yet given back.
     bool in_use(const Node* node) const noexcept {

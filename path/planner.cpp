@@ -54,32 +54,31 @@ bool Planner::configure(const PlannerConfig& config) {
 
     // Nothing may keep pointing into the storage that is about to go.
     reset();
-    grid_.reset();
-    cell_nodes_.reset();
-    cell_closed_.reset();
+    cells_.reset();
     config_ = PlannerConfig{};
     width_ = 0;
     height_ = 0;
 
+    // The cell index starts empty here, in the same pass that fills in the
+    // costs.
     const auto count = static_cast<std::size_t>(cells);
-    auto grid = std::make_unique_for_overwrite<float[]>(count);
+    auto grid = std::make_unique_for_overwrite<Cell[]>(count);
     float dearest = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
-        grid[i] = source_cost(config.values[i]);
-        dearest = std::max(dearest, grid[i]);
+        const float cost = source_cost(config.values[i]);
+        grid[i] = Cell{cost, 0};
+        dearest = std::max(dearest, cost);
     }
     if (dearest <= 0.0f) return false;
     for (std::size_t i = 0; i < count; ++i)
-        if (grid[i] != k_blocked_cell) grid[i] = grid[i] / dearest + 1.0f;
+        if (grid[i].cost != k_blocked_cell) grid[i].cost = grid[i].cost / dearest + 1.0f;
 
     const auto all = static_cast<std::int32_t>(cells);
     pool_.reserve(config.pool_size > 0 ? config.pool_size : all);
     open_.reserve(config.open_capacity > 0 ? config.open_capacity : all);
     closed_.set_bits(config.closed_bits);
-    cell_nodes_.reset(new Node*[count]());
-    cell_closed_.reset(new std::uint8_t[count]());
 
-    grid_ = std::move(grid);
+    cells_ = std::move(grid);
     config_ = config;
     result_ = nullptr;
     width_ = w;
@@ -117,57 +116,13 @@ std::int32_t Planner::path_length() const noexcept {
 }
 
 float Planner::cell_cost(std::int32_t x, std::int32_t y) const noexcept {
-    if (grid_ == nullptr || !inside(x, y, width_, height_)) return k_blocked_cell;
-    return grid_[cell_index(x, y)];
-}
-
-std::int32_t Planner::sorted_place(float f) const noexcept {
-    std::int32_t lo = 0;
-    std::int32_t hi = open_.size();
-    while (lo < hi) {
-        const std::int32_t mid = lo + (hi - lo) / 2;
-        if (open_.at(mid)->f > f)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
-}
-
-bool Planner::open_insert(Node* node) noexcept {
-    return open_.insert(sorted_place(node->f), node);
-}
-
-std::int32_t Planner::open_position(const Node* node) const noexcept {
-    // The list is ordered by f, and the node keeps the f it was inserted
-    // with: it sits among the run of equal f that begins at its sorted place.
-    for (std::int32_t i = sorted_place(node->f), n = open_.size(); i < n; ++i) {
-        const Node* other = open_.at(i);
-        if (other == node) return i;
-        if (other->f != node->f) break;
-    }
-    return -1;
-}
-
-void Planner::close_node(Node* node) noexcept {
-    closed_.insert_new(node);
-    cell_closed_[cell_index(node->x, node->y)] = 1;
-}
-
-Node* Planner::cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept {
-    Node* node = cell_nodes_[cell];
-    return pool_.in_use(node) && node->x == x && node->y == y ? node : nullptr;
-}
-
-void Planner::own_cell(Node* node) noexcept {
-    const std::int64_t cell = cell_index(node->x, node->y);
-    cell_nodes_[cell] = node;
-    cell_closed_[cell] = 0;
+    if (cells_ == nullptr || !inside(x, y, width_, height_)) return k_blocked_cell;
+    return cells_[cell_index(x, y)].cost;
 }
 
 void AStarPlanner::start() {
     Planner::start();
-    if (grid_ == nullptr) return;
+    if (cells_ == nullptr) return;
     Node* node = pool_.take_node();
     if (node == nullptr) return;
     node->parent = nullptr;
@@ -176,7 +131,7 @@ void AStarPlanner::start() {
     node->f = 0.0f;
     node->g = 0.0f;
     node->bucket_next = nullptr;
-    if (!open_.push_back(node)) {
+    if (!open_.push(node)) {
         pool_.put_back();
         return;
     }
@@ -187,54 +142,75 @@ bool AStarPlanner::search() {
     if (finished_) return false;
     const bool diagonal_moves = config_.diagonal_moves != 0;
     const float diagonal_factor = config_.diagonal_cost != 0 ? k_diagonal_factor : 1.0f;
+    const Cell* cells = cells_.get();
+    const std::int32_t width = width_;
+    const std::int32_t height = height_;
     while (!open_.empty()) {
-        Node* current = open_.back();
-        open_.pop_back();
-        if (current->x == config_.goal_x && current->y == config_.goal_y) {
+        Node* current = open_.pop();
+        const std::int32_t x = current->x;
+        const std::int32_t y = current->y;
+        if (x == config_.goal_x && y == config_.goal_y) {
             close_node(current);
             finished_ = true;
             result_ = current;
             return true;
         }
-        for (const Step& step : k_steps) {
-            if (step.diagonal && !diagonal_moves) continue;
-            const std::int32_t nx = current->x + step.dx;
-            const std::int32_t ny = current->y + step.dy;
-            if (!inside(nx, ny, width_, height_)) continue;
-            const float cost = grid_[cell_index(nx, ny)];
-            if (cost == k_blocked_cell) continue;
-            const float g = current->g + (step.diagonal ? cost * diagonal_factor : cost);
-            if (!relax(current, nx, ny, g)) {
-                close_node(current);
-                finished_ = true;
-                return false;
+        const std::int64_t here = cell_index(x, y);
+        bool room = true;
+        if (!diagonal_moves) {
+            // The four orthogonal steps of k_steps, in their order, without
+            // looking at the diagonal ones.
+            if (y > 0 && cells[here - width].cost != k_blocked_cell)
+                room = relax(current, x, y - 1, here - width, current->g + cells[here - width].cost);
+            if (room && x + 1 < width && cells[here + 1].cost != k_blocked_cell)
+                room = relax(current, x + 1, y, here + 1, current->g + cells[here + 1].cost);
+            if (room && x > 0 && cells[here - 1].cost != k_blocked_cell)
+                room = relax(current, x - 1, y, here - 1, current->g + cells[here - 1].cost);
+            if (room && y + 1 < height && cells[here + width].cost != k_blocked_cell)
+                room = relax(current, x, y + 1, here + width, current->g + cells[here + width].cost);
+        } else {
+            for (const Step& step : k_steps) {
+                const std::int32_t nx = x + step.dx;
+                const std::int32_t ny = y + step.dy;
+                if (!inside(nx, ny, width, height)) continue;
+                const std::int64_t cell = cell_index(nx, ny);
+                const float cost = cells[cell].cost;
+                if (cost == k_blocked_cell) continue;
+                room = relax(current, nx, ny, cell, current->g + (step.diagonal ? cost * diagonal_factor : cost));
+                if (!room) break;
             }
         }
         close_node(current);
+        if (!room) {
+            finished_ = true;
+            return false;
+        }
     }
     finished_ = true;
     return true;
 }
 
-bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, float g) noexcept {
+bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept {
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
-    const std::int64_t cell = cell_index(nx, ny);
     Node* node = cell_node(cell, nx, ny);
     if (node != nullptr) {
         if (!(g < node->g)) return true;
-        if (cell_closed_[cell] != 0) {
+        if (node->open_slot < 0) {
+            // Closed: it leaves the closed table and is opened again.
             if (open_.full()) return false;
             NodeHashTable::Cursor cursor = closed_.find(nx, ny);
             closed_.erase_found(cursor);
-            cell_closed_[cell] = 0;
-        } else if (!open_.erase(open_position(node))) {
-            return true;  // not where the open list should hold it: leave it be
+            node->parent = current;
+            node->g = g;
+            node->f = f;
+            open_.push(node);
+            return true;
         }
         node->parent = current;
         node->g = g;
         node->f = f;
-        open_insert(node);
+        open_.reinsert(node);
         return true;
     }
     if (open_.full()) return false;
@@ -246,7 +222,7 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, float 
     node->f = f;
     node->g = g;
     node->bucket_next = nullptr;
-    open_insert(node);
+    open_.push(node);
     own_cell(node);
     return true;
 }

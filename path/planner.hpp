@@ -11,8 +11,8 @@
 // std::bad_alloc.
 #pragma once
 
-#include "path/fixed_deque.hpp"
 #include "path/node_storage.hpp"
+#include "path/open_heap.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -83,37 +83,43 @@ public:
     const NodeFactory& pool() const noexcept { return pool_; }
 
 protected:
+    // What the planner keeps per cell, side by side so that looking at a
+    // neighbour touches one place: its cost and its node in the current
+    // search. Each cell gets at most one node, so this answers "has it a
+    // node, is that open or closed" without walking the open list or a
+    // closed chain. node is the node's pool index plus one (0: none), and it
+    // counts only while that node is handed out and still sits on the cell,
+    // so that returning the nodes to the pool retires the whole index.
+    struct Cell {
+        float cost;  // k_blocked_cell, or the scaled cost of entering
+        std::uint32_t node;
+    };
+
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
         return x + std::int64_t{width_} * y;
     }
-    // Open-list index for a node of this f: in front of every node of equal
-    // f, so that of equal nodes the one inserted first is taken first.
-    std::int32_t sorted_place(float f) const noexcept;
-    bool open_insert(Node* node) noexcept;
-    // Position of a node known to be in the open list, or -1.
-    std::int32_t open_position(const Node* node) const noexcept;
-    void close_node(Node* node) noexcept;
+    void close_node(Node* node) noexcept { closed_.insert_new(node); }
     // The node of the cell in the current search, or null.
-    Node* cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept;
-    // Makes a fresh node (open, not closed) the node of its cell.
-    void own_cell(Node* node) noexcept;
+    Node* cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept {
+        const std::uint32_t index = cells_[cell].node;
+        if (index == 0) return nullptr;
+        Node* node = pool_.handed_out(static_cast<std::int32_t>(index - 1));
+        return node != nullptr && node->x == x && node->y == y ? node : nullptr;
+    }
+    // Makes a fresh node the node of its cell.
+    void own_cell(Node* node) noexcept {
+        cells_[cell_index(node->x, node->y)].node = static_cast<std::uint32_t>(pool_.index_of(node)) + 1;
+    }
 
     bool finished_ = true;
     NodeFactory pool_;
     PlannerConfig config_;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
-    std::unique_ptr<float[]> grid_;
-    FixedDeque<Node*> open_;
+    std::unique_ptr<Cell[]> cells_;
+    OpenHeap open_;
     NodeHashTable closed_;
     Node* result_ = nullptr;
-    // Per cell: its node, if it has one, and whether that node is closed.
-    // Each cell gets at most one node, so these answer "is it open, is it
-    // closed" without walking the open list or a closed chain. An entry
-    // counts only while its node is handed out and still sits on that cell,
-    // so that returning the nodes to the pool retires the whole index.
-    std::unique_ptr<Node*[]> cell_nodes_;
-    std::unique_ptr<std::uint8_t[]> cell_closed_;
 };
 
 class AStarPlanner : public Planner {
@@ -135,7 +141,7 @@ public:
 
 private:
     // False when the pool or the open list has no room for the step.
-    bool relax(Node* current, std::int32_t nx, std::int32_t ny, float g) noexcept;
+    bool relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept;
 };
 
 }  // namespace crv
