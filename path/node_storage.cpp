@@ -36,13 +36,6 @@ bool NodeHashTable::insert(Node* node) noexcept {
     return true;
 }
 
-void NodeHashTable::insert_new(Node* node) noexcept {
-    Node*& head = buckets_[bucket_of(node->x, node->y)];
-    node->bucket_next = head;
-    head = node;
-    ++count_;
-}
-
 NodeHashTable::Cursor NodeHashTable::find(std::int32_t x, std::int32_t y) noexcept {
     Cursor cursor;
     cursor.table = this;

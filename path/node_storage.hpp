@@ -44,11 +44,9 @@ public:
     void put_back(std::int32_t count = 1) noexcept {
         next_free_ = count >= next_free_ ? 0 : next_free_ - std::max(count, 0);
     }
-    // The node handed out as the index-th (counting from 0), null when that
-    // one is not handed out.
-    Node* handed_out(std::int32_t index) const noexcept {
-        return index >= 0 && index < next_free_ ? &nodes_[index] : nullptr;
-    }
+    // The index-th node (counting from 0) of the pool, handed out or not;
+    // the index must be below count().
+    Node& node(std::int32_t index) const noexcept { return nodes_[index]; }
     // The index of a node of this pool (see handed_out).
     std::int32_t index_of(const Node* node) const noexcept {
         return static_cast<std::int32_t>(node - nodes_.get());
@@ -107,7 +105,12 @@ public:
     // one that is already in the chain (false).
     bool insert(Node* node) noexcept;
     // insert for a caller that knows the node is in no chain of this table.
-    void insert_new(Node* node) noexcept;
+    void insert_new(Node* node) noexcept {
+        Node*& head = buckets_[bucket_of(node->x, node->y)];
+        node->bucket_next = head;
+        head = node;
+        ++count_;
+    }
     Cursor find(std::int32_t x, std::int32_t y) noexcept;
     // Unlinks the node the cursor found; false when it found none.
     bool erase_found(Cursor& cursor) noexcept;

@@ -32,11 +32,10 @@ public:
         capacity_ = 0;
         clear();
         if (capacity <= 0) return;
-        // Room for a full group of children behind the last slot, all empty.
-        const auto slots = static_cast<std::size_t>(capacity) + 4;
-        entries_ = std::make_unique_for_overwrite<Entry[]>(slots);
-        std::fill_n(entries_.get(), slots, k_empty);
+        // Room for a whole group of children behind the last slot.
+        entries_ = std::make_unique_for_overwrite<Entry[]>(static_cast<std::size_t>(capacity) + k_spare);
         capacity_ = capacity;
+        clear();
     }
 
     std::int32_t capacity() const noexcept { return capacity_; }
@@ -72,6 +71,7 @@ public:
     bool push(Node* node) noexcept {
         if (node == nullptr || size_ == capacity_) return false;
         const std::uint32_t rank = take_rank();
+        entries_[size_ + k_spare] = k_empty;
         sift_up(size_++, Entry{key_of(node->f, rank), node});
         return true;
     }
@@ -95,8 +95,8 @@ public:
     // Forgets every node; their open_slot is left as it is (they go back to
     // the pool with this).
     void clear() noexcept {
-        if (entries_ != nullptr) std::fill_n(entries_.get(), size_, k_empty);
         size_ = 0;
+        if (entries_ != nullptr) std::fill_n(entries_.get(), k_spare, k_empty);
         next_rank_ = 0;
     }
 
@@ -123,6 +123,9 @@ private:
     // Fills the slots behind the last one; no key of a node is this high
     // (f would be NaN).
     static constexpr Entry k_empty{UINT64_MAX, nullptr};
+    // The slots from size_ on, this many of them, hold k_empty: pop reads
+    // up to three of them when it compares a group of children.
+    static constexpr std::int32_t k_spare = 4;
 
     static std::uint64_t key_of(float f, std::uint32_t rank) noexcept {
         return (std::uint64_t{std::bit_cast<std::uint32_t>(f)} << 32) | rank;

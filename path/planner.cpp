@@ -55,6 +55,7 @@ bool Planner::configure(const PlannerConfig& config) {
     // Nothing may keep pointing into the storage that is about to go.
     reset();
     cells_.reset();
+    indexed_ = 0;
     config_ = PlannerConfig{};
     width_ = 0;
     height_ = 0;
@@ -66,7 +67,7 @@ bool Planner::configure(const PlannerConfig& config) {
     float dearest = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         const float cost = source_cost(config.values[i]);
-        grid[i] = Cell{cost, 0};
+        grid[i] = Cell{cost, 0.0f, 0};
         dearest = std::max(dearest, cost);
     }
     if (dearest <= 0.0f) return false;
@@ -79,6 +80,7 @@ bool Planner::configure(const PlannerConfig& config) {
     closed_.set_bits(config.closed_bits);
 
     cells_ = std::move(grid);
+    indexed_ = 0;
     config_ = config;
     result_ = nullptr;
     width_ = w;
@@ -90,6 +92,7 @@ bool Planner::configure(const PlannerConfig& config) {
 
 void Planner::start() {
     reset();
+    forget_cells();
     finished_ = false;
     result_ = nullptr;
 }
@@ -103,6 +106,17 @@ void Planner::reset() {
     closed_.clear(pool_);
     result_ = nullptr;
     finished_ = true;
+}
+
+void Planner::forget_cells() noexcept {
+    // The nodes keep their cells after they go back to the pool, so the
+    // entries they made are found through them; a search that follows only
+    // a configure has nothing to forget.
+    for (std::uint32_t i = 0; i < indexed_; ++i) {
+        const Node& node = pool_.node(static_cast<std::int32_t>(i));
+        cells_[cell_index(node.x, node.y)].node = 0;
+    }
+    indexed_ = 0;
 }
 
 float Planner::path_cost() const noexcept {
@@ -191,30 +205,32 @@ bool AStarPlanner::search() {
 }
 
 bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept {
+    Cell& entry = cells_[cell];
+    // Most steps reach a cell that already has as good a node: that is
+    // settled by the cell alone.
+    if (entry.node != 0 && !(g < entry.g)) return true;
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
-    Node* node = cell_node(cell, nx, ny);
-    if (node != nullptr) {
-        if (!(g < node->g)) return true;
-        if (node->open_slot < 0) {
-            // Closed: it leaves the closed table and is opened again.
-            if (open_.full()) return false;
-            NodeHashTable::Cursor cursor = closed_.find(nx, ny);
-            closed_.erase_found(cursor);
-            node->parent = current;
-            node->g = g;
-            node->f = f;
-            open_.push(node);
-            return true;
-        }
+    if (entry.node != 0) {
+        Node* node = &pool_.node(static_cast<std::int32_t>(entry.node - 1));
+        const bool closed = node->open_slot < 0;
+        if (closed && open_.full()) return false;
+        entry.g = g;
         node->parent = current;
         node->g = g;
         node->f = f;
-        open_.reinsert(node);
+        if (closed) {
+            // It leaves the closed table and is opened again.
+            NodeHashTable::Cursor cursor = closed_.find(nx, ny);
+            closed_.erase_found(cursor);
+            open_.push(node);
+        } else {
+            open_.reinsert(node);
+        }
         return true;
     }
     if (open_.full()) return false;
-    node = pool_.take_node();
+    Node* node = pool_.take_node();
     if (node == nullptr) return false;
     node->parent = current;
     node->x = nx;

@@ -14,6 +14,7 @@
 #include "path/node_storage.hpp"
 #include "path/open_heap.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -84,32 +85,29 @@ public:
 
 protected:
     // What the planner keeps per cell, side by side so that looking at a
-    // neighbour touches one place: its cost and its node in the current
-    // search. Each cell gets at most one node, so this answers "has it a
-    // node, is that open or closed" without walking the open list or a
-    // closed chain. node is the node's pool index plus one (0: none), and it
-    // counts only while that node is handed out and still sits on the cell,
-    // so that returning the nodes to the pool retires the whole index.
+    // neighbour touches one place: its cost, its node in the current search
+    // and that node's g. Each cell gets at most one node, so this answers
+    // "has it a node, and would this step improve it" without touching the
+    // node, the open list or a closed chain.
     struct Cell {
         float cost;  // k_blocked_cell, or the scaled cost of entering
-        std::uint32_t node;
+        float g;     // g of the cell's node, when it has one
+        std::uint32_t node;  // the node's pool index plus one; 0: none
     };
 
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
         return x + std::int64_t{width_} * y;
     }
     void close_node(Node* node) noexcept { closed_.insert_new(node); }
-    // The node of the cell in the current search, or null.
-    Node* cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept {
-        const std::uint32_t index = cells_[cell].node;
-        if (index == 0) return nullptr;
-        Node* node = pool_.handed_out(static_cast<std::int32_t>(index - 1));
-        return node != nullptr && node->x == x && node->y == y ? node : nullptr;
-    }
     // Makes a fresh node the node of its cell.
     void own_cell(Node* node) noexcept {
-        cells_[cell_index(node->x, node->y)].node = static_cast<std::uint32_t>(pool_.index_of(node)) + 1;
+        Cell& cell = cells_[cell_index(node->x, node->y)];
+        cell.g = node->g;
+        cell.node = static_cast<std::uint32_t>(pool_.index_of(node)) + 1;
+        indexed_ = std::max(indexed_, cell.node);
     }
+    // Takes the nodes of an earlier search out of the cell index.
+    void forget_cells() noexcept;
 
     bool finished_ = true;
     NodeFactory pool_;
@@ -120,6 +118,9 @@ protected:
     OpenHeap open_;
     NodeHashTable closed_;
     Node* result_ = nullptr;
+    // The nodes from the first up to this many may still be in the cell
+    // index.
+    std::uint32_t indexed_ = 0;
 };
 
 class AStarPlanner : public Planner {
