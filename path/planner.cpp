@@ -67,7 +67,7 @@ bool Planner::configure(const PlannerConfig& config) {
     float dearest = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         const float cost = source_cost(config.values[i]);
-        grid[i] = Cell{cost, 0.0f, 0};
+        grid[i] = Cell{cost, cost == k_blocked_cell ? k_no_entry : k_no_node, 0};
         dearest = std::max(dearest, cost);
     }
     if (dearest <= 0.0f) return false;
@@ -114,7 +114,9 @@ void Planner::forget_cells() noexcept {
     // a configure has nothing to forget.
     for (std::uint32_t i = 0; i < indexed_; ++i) {
         const Node& node = pool_.node(static_cast<std::int32_t>(i));
-        cells_[cell_index(node.x, node.y)].node = 0;
+        Cell& cell = cells_[cell_index(node.x, node.y)];
+        cell.g = k_no_node;
+        cell.node = 0;
     }
     indexed_ = 0;
 }
@@ -172,16 +174,19 @@ bool AStarPlanner::search() {
         const std::int64_t here = cell_index(x, y);
         bool room = true;
         if (!diagonal_moves) {
-            // The four orthogonal steps of k_steps, in their order, without
-            // looking at the diagonal ones.
-            if (y > 0 && cells[here - width].cost != k_blocked_cell)
-                room = relax(current, x, y - 1, here - width, current->g + cells[here - width].cost);
-            if (room && x + 1 < width && cells[here + 1].cost != k_blocked_cell)
-                room = relax(current, x + 1, y, here + 1, current->g + cells[here + 1].cost);
-            if (room && x > 0 && cells[here - 1].cost != k_blocked_cell)
-                room = relax(current, x - 1, y, here - 1, current->g + cells[here - 1].cost);
-            if (room && y + 1 < height && cells[here + width].cost != k_blocked_cell)
-                room = relax(current, x, y + 1, here + width, current->g + cells[here + width].cost);
+            // The four orthogonal steps of k_steps, in their order. Most
+            // steps end at a blocked cell or at one whose node is already
+            // as good; one comparison with the cell's g settles those.
+            const float g = current->g;
+            auto step = [&](std::int32_t nx, std::int32_t ny, std::int64_t cell) {
+                const Cell& entry = cells[cell];
+                const float through = g + entry.cost;
+                return through < entry.g ? relax(current, nx, ny, cell, through) : true;
+            };
+            if (y > 0) room = step(x, y - 1, here - width);
+            if (room && x + 1 < width) room = step(x + 1, y, here + 1);
+            if (room && x > 0) room = step(x - 1, y, here - 1);
+            if (room && y + 1 < height) room = step(x, y + 1, here + width);
         } else {
             for (const Step& step : k_steps) {
                 const std::int32_t nx = x + step.dx;
@@ -206,9 +211,7 @@ bool AStarPlanner::search() {
 
 bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept {
     Cell& entry = cells_[cell];
-    // Most steps reach a cell that already has as good a node: that is
-    // settled by the cell alone.
-    if (entry.node != 0 && !(g < entry.g)) return true;
+    if (!(g < entry.g)) return true;
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
     if (entry.node != 0) {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace crv {
@@ -91,9 +92,14 @@ protected:
     // node, the open list or a closed chain.
     struct Cell {
         float cost;  // k_blocked_cell, or the scaled cost of entering
-        float g;     // g of the cell's node, when it has one
+        // g of the cell's node; k_no_node without one, k_no_entry for a
+        // blocked cell, so that "would a step improve the cell" is one
+        // comparison for every kind of cell.
+        float g;
         std::uint32_t node;  // the node's pool index plus one; 0: none
     };
+    static constexpr float k_no_node = std::numeric_limits<float>::infinity();
+    static constexpr float k_no_entry = -std::numeric_limits<float>::infinity();
 
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
         return x + std::int64_t{width_} * y;
