@@ -82,7 +82,7 @@ public:
         const std::uint32_t rank = take_rank();  // may move the node
         const std::int32_t slot = node->open_slot;
         const Entry entry{key_of(node->f, rank), node};
-        if (slot > 0 && entry.key < entries_[(slot - 1) / 4].key)
+        if (slot > 0 && entry.key < entries_[(slot - 1) >> 2].key)
             sift_up(slot, entry);
         else
             sift_down(slot, entry);
@@ -99,13 +99,6 @@ public:
         if (entries_ != nullptr) std::fill_n(entries_.get(), k_spare, k_empty);
         next_rank_ = 0;
     }
-
-    // The node at a slot (for checks of the heap order), null outside.
-    Node* at(std::int32_t slot) const noexcept {
-        return slot >= 0 && slot < size_ ? entries_[slot].node : nullptr;
-    }
-    // Key order of two slots: whether a comes out before b.
-    bool before(std::int32_t a, std::int32_t b) const noexcept { return entries_[a].key < entries_[b].key; }
 
     // Sets the rank the next insertion gets. Ranks count insertions; when
     // they run out, the nodes held are ranked afresh in their order.
@@ -149,7 +142,7 @@ private:
     // Moves the hole at slot up until entry fits there.
     void sift_up(std::int32_t slot, Entry entry) noexcept {
         while (slot > 0) {
-            const std::int32_t parent = (slot - 1) / 4;
+            const std::int32_t parent = (slot - 1) >> 2;
             if (!(entry.key < entries_[parent].key)) break;
             place(slot, entries_[parent]);
             slot = parent;

@@ -243,6 +243,11 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     node->bucket_next = nullptr;
     open_.push(node);
     own_cell(node);
+    // The node is expanded after the nodes now open ahead of it, and then
+    // looks at the rows above and below; on a large map those are often
+    // no longer (or not yet) in the cache, so ask for them now.
+    if (ny > 0) __builtin_prefetch(&cells_[cell - width_]);
+    if (ny + 1 < height_) __builtin_prefetch(&cells_[cell + width_]);
     return true;
 }
 
