@@ -3,6 +3,7 @@
 // that of nodes with equal f the one inserted (or re-inserted) first comes
 // out first. Every node in the heap knows its slot (Node::open_slot), so
 // that a node whose f changed is moved in place rather than searched for.
+// The heap holds nodes of one pool by their index, which must outlive it.
 // Nothing is allocated after reserve. Operations that cannot be carried out
 // (full, empty, a node not in the heap) return false or null and change
 // nothing. Single-threaded; the owner decides the lifetime; only reserve may
@@ -15,25 +16,29 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace crv {
 
 class OpenHeap {
 public:
-    OpenHeap() noexcept = default;
+    explicit OpenHeap(const NodeFactory& pool) noexcept : pool_(pool) {}
     OpenHeap(const OpenHeap&) = delete;
     OpenHeap& operator=(const OpenHeap&) = delete;
     ~OpenHeap() = default;
 
-    // Drops the contents and the buffer, then holds room for capacity nodes
-    // (none for capacity <= 0).
+    // Drops the contents and the buffers, then holds room for capacity
+    // nodes (none for capacity <= 0).
     void reserve(std::int32_t capacity) {
-        entries_.reset();
+        keys_.reset();
+        ids_.reset();
         capacity_ = 0;
         clear();
         if (capacity <= 0) return;
         // Room for a whole group of children behind the last slot.
-        entries_ = std::make_unique_for_overwrite<Entry[]>(static_cast<std::size_t>(capacity) + k_spare);
+        const auto slots = static_cast<std::size_t>(capacity) + k_spare;
+        keys_ = std::make_unique_for_overwrite<std::uint64_t[]>(slots);
+        ids_ = std::make_unique_for_overwrite<std::uint32_t[]>(slots);
         capacity_ = capacity;
         clear();
     }
@@ -45,13 +50,15 @@ public:
 
     // The node of lowest f, the earliest inserted among equals; null when
     // empty.
-    Node* top() const noexcept { return size_ > 0 ? entries_[0].node : nullptr; }
+    Node* top() const noexcept { return size_ > 0 ? &pool_.node(ids_[0]) : nullptr; }
     Node* pop() noexcept {
         if (size_ == 0) return nullptr;
-        Node* node = entries_[0].node;
+        Node* node = &pool_.node(ids_[0]);
         node->open_slot = -1;
-        const Entry last = entries_[--size_];
-        entries_[size_] = k_empty;
+        --size_;
+        const std::uint64_t last_key = keys_[size_];
+        const std::uint32_t last_id = ids_[size_];
+        keys_[size_] = k_empty;
         if (size_ == 0) return node;
         // The hole left at the top goes all the way down along the least
         // children, then the last entry rises into it from there: it
@@ -60,19 +67,19 @@ public:
         std::int32_t slot = 0;
         for (std::int32_t first = 1; first < size_; first = 4 * slot + 1) {
             const std::int32_t least = least_child(first);
-            place(slot, entries_[least]);
+            place(slot, keys_[least], ids_[least]);
             slot = least;
         }
-        sift_up(slot, last);
+        sift_up(slot, last_key, last_id);
         return node;
     }
-    // Adds a node that is not in the heap, ranked after every node inserted
-    // before it. f must not be negative or NaN.
+    // Adds a node of the pool that is not in the heap, ranked after every
+    // node inserted before it. f must not be negative or NaN.
     bool push(Node* node) noexcept {
         if (node == nullptr || size_ == capacity_) return false;
         const std::uint32_t rank = take_rank();
-        entries_[size_ + k_spare] = k_empty;
-        sift_up(size_++, Entry{key_of(node->f, rank), node});
+        keys_[size_ + k_spare] = k_empty;
+        sift_up(size_++, key_of(node->f, rank), pool_.index_of(node));
         return true;
     }
     // Takes a node in the heap out and puts it back with its current f, as
@@ -81,22 +88,22 @@ public:
         if (!holds(node)) return false;
         const std::uint32_t rank = take_rank();  // may move the node
         const std::int32_t slot = node->open_slot;
-        const Entry entry{key_of(node->f, rank), node};
-        if (slot > 0 && entry.key < entries_[(slot - 1) >> 2].key)
-            sift_up(slot, entry);
+        const std::uint64_t key = key_of(node->f, rank);
+        if (slot > 0 && key < keys_[(slot - 1) >> 2])
+            sift_up(slot, key, ids_[slot]);
         else
-            sift_down(slot, entry);
+            sift_down(slot, key, ids_[slot]);
         return true;
     }
     bool holds(const Node* node) const noexcept {
         return node != nullptr && node->open_slot >= 0 && node->open_slot < size_ &&
-               entries_[node->open_slot].node == node;
+               &pool_.node(ids_[node->open_slot]) == node;
     }
     // Forgets every node; their open_slot is left as it is (they go back to
     // the pool with this).
     void clear() noexcept {
         size_ = 0;
-        if (entries_ != nullptr) std::fill_n(entries_.get(), k_spare, k_empty);
+        if (keys_ != nullptr) std::fill_n(keys_.get(), k_spare, k_empty);
         next_rank_ = 0;
     }
 
@@ -105,17 +112,11 @@ public:
     void set_next_rank(std::uint32_t rank) noexcept { next_rank_ = rank; }
 
 private:
-    // f in the high half, the rank in the low half: since f is never
-    // negative, its bits order like the float, so one integer comparison
-    // orders by f and then by rank.
-    struct Entry {
-        std::uint64_t key;
-        Node* node;
-    };
-
-    // Fills the slots behind the last one; no key of a node is this high
-    // (f would be NaN).
-    static constexpr Entry k_empty{UINT64_MAX, nullptr};
+    // A key holds f in the high half and the rank in the low half: since f
+    // is never negative, its bits order like the float, so one integer
+    // comparison orders by f and then by rank. The slots behind the last
+    // one hold k_empty, which no node's key reaches (its f would be NaN).
+    static constexpr std::uint64_t k_empty = UINT64_MAX;
     // The slots from size_ on, this many of them, hold k_empty: pop reads
     // up to three of them when it compares a group of children.
     static constexpr std::int32_t k_spare = 4;
@@ -128,53 +129,75 @@ private:
         return next_rank_++;
     }
     // Ranks the nodes held 0, 1, ... in their order. A sorted array is a
-    // heap, so sorting in place keeps the heap valid without allocating.
+    // heap, so sorting in place (heapsort, on both arrays at once) keeps
+    // the heap valid without allocating.
     void rerank() noexcept {
-        std::sort(entries_.get(), entries_.get() + size_,
-                  [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        const auto swap_slots = [this](std::int32_t a, std::int32_t b) {
+            std::swap(keys_[a], keys_[b]);
+            std::swap(ids_[a], ids_[b]);
+        };
+        // Sinks slot within the first n slots of a heap with the greatest
+        // key on top.
+        const auto sink = [&](std::int32_t slot, std::int32_t n) {
+            for (std::int32_t child = 2 * slot + 1; child < n; child = 2 * slot + 1) {
+                if (child + 1 < n && keys_[child] < keys_[child + 1]) ++child;
+                if (!(keys_[slot] < keys_[child])) break;
+                swap_slots(slot, child);
+                slot = child;
+            }
+        };
+        for (std::int32_t slot = size_ / 2 - 1; slot >= 0; --slot) sink(slot, size_);
+        for (std::int32_t n = size_ - 1; n > 0; --n) {
+            swap_slots(0, n);
+            sink(0, n);
+        }
         for (std::int32_t slot = 0; slot < size_; ++slot) {
-            Entry& entry = entries_[slot];
-            entry.key = (entry.key & ~std::uint64_t{UINT32_MAX}) | static_cast<std::uint32_t>(slot);
-            entry.node->open_slot = slot;
+            keys_[slot] = (keys_[slot] & ~std::uint64_t{UINT32_MAX}) | static_cast<std::uint32_t>(slot);
+            pool_.node(ids_[slot]).open_slot = slot;
         }
         next_rank_ = static_cast<std::uint32_t>(size_);
     }
-    // Moves the hole at slot up until entry fits there.
-    void sift_up(std::int32_t slot, Entry entry) noexcept {
+    // Moves the hole at slot up until the entry fits there.
+    void sift_up(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
         while (slot > 0) {
             const std::int32_t parent = (slot - 1) >> 2;
-            if (!(entry.key < entries_[parent].key)) break;
-            place(slot, entries_[parent]);
+            if (!(key < keys_[parent])) break;
+            place(slot, keys_[parent], ids_[parent]);
             slot = parent;
         }
-        place(slot, entry);
+        place(slot, key, id);
     }
     // The least of the four children from first on; slots past the end
     // hold k_empty, so a group is always compared whole. Written so that the
     // compiler can pick without jumping.
     std::int32_t least_child(std::int32_t first) const noexcept {
-        const Entry* group = entries_.get() + first;
-        const std::int32_t a = group[1].key < group[0].key ? 1 : 0;
-        const std::int32_t b = group[3].key < group[2].key ? 3 : 2;
-        return first + (group[b].key < group[a].key ? b : a);
+        const std::uint64_t* group = keys_.get() + first;
+        const std::int32_t a = group[1] < group[0] ? 1 : 0;
+        const std::int32_t b = group[3] < group[2] ? 3 : 2;
+        return first + (group[b] < group[a] ? b : a);
     }
-    // Moves the hole at slot down along the least children until entry
+    // Moves the hole at slot down along the least children until the entry
     // fits there.
-    void sift_down(std::int32_t slot, Entry entry) noexcept {
+    void sift_down(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
         for (std::int32_t first = 4 * slot + 1; first < size_; first = 4 * slot + 1) {
             const std::int32_t least = least_child(first);
-            if (!(entries_[least].key < entry.key)) break;
-            place(slot, entries_[least]);
+            if (!(keys_[least] < key)) break;
+            place(slot, keys_[least], ids_[least]);
             slot = least;
         }
-        place(slot, entry);
+        place(slot, key, id);
     }
-    void place(std::int32_t slot, Entry entry) noexcept {
-        entries_[slot] = entry;
-        entry.node->open_slot = slot;
+    void place(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
+        keys_[slot] = key;
+        ids_[slot] = id;
+        pool_.node(id).open_slot = slot;
     }
 
-    std::unique_ptr<Entry[]> entries_;
+    const NodeFactory& pool_;
+    // Two arrays rather than one of pairs: twelve bytes a slot, and a group
+    // of four children's keys lies within half a cache line.
+    std::unique_ptr<std::uint64_t[]> keys_;
+    std::unique_ptr<std::uint32_t[]> ids_;  // pool index of each slot's node
     std::int32_t capacity_ = 0;
     std::int32_t size_ = 0;
     std::uint32_t next_rank_ = 0;

@@ -67,7 +67,7 @@ bool Planner::configure(const PlannerConfig& config) {
     float dearest = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         const float cost = source_cost(config.values[i]);
-        grid[i] = Cell{cost, cost == k_blocked_cell ? k_no_entry : k_no_node, 0};
+        grid[i] = Cell{cost, cost == k_blocked_cell ? k_blocked_g : k_fresh_g, 0};
         dearest = std::max(dearest, cost);
     }
     if (dearest <= 0.0f) return false;
@@ -113,9 +113,9 @@ void Planner::forget_cells() noexcept {
     // entries they made are found through them; a search that follows only
     // a configure has nothing to forget.
     for (std::uint32_t i = 0; i < indexed_; ++i) {
-        const Node& node = pool_.node(static_cast<std::int32_t>(i));
+        const Node& node = pool_.node(i);
         Cell& cell = cells_[cell_index(node.x, node.y)];
-        cell.g = k_no_node;
+        cell.g = k_fresh_g;
         cell.node = 0;
     }
     indexed_ = 0;
@@ -127,7 +127,7 @@ float Planner::path_cost() const noexcept {
 
 std::int32_t Planner::path_length() const noexcept {
     std::int32_t length = 0;
-    for (const Node* node = result_; node != nullptr; node = node->parent) ++length;
+    for (const Node* node = result_; node != nullptr; node = parent(node)) ++length;
     return length;
 }
 
@@ -141,12 +141,12 @@ void AStarPlanner::start() {
     if (cells_ == nullptr) return;
     Node* node = pool_.take_node();
     if (node == nullptr) return;
-    node->parent = nullptr;
+    node->parent = k_no_node;
     node->x = config_.start_x;
     node->y = config_.start_y;
     node->f = 0.0f;
     node->g = 0.0f;
-    node->bucket_next = nullptr;
+    node->bucket_next = k_no_node;
     if (!open_.push(node)) {
         pool_.put_back();
         return;
@@ -215,11 +215,11 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
     if (entry.node != 0) {
-        Node* node = &pool_.node(static_cast<std::int32_t>(entry.node - 1));
+        Node* node = &pool_.node(entry.node - 1);
         const bool closed = node->open_slot < 0;
         if (closed && open_.full()) return false;
         entry.g = g;
-        node->parent = current;
+        node->parent = pool_.index_of(current);
         node->g = g;
         node->f = f;
         if (closed) {
@@ -235,12 +235,12 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     if (open_.full()) return false;
     Node* node = pool_.take_node();
     if (node == nullptr) return false;
-    node->parent = current;
+    node->parent = pool_.index_of(current);
     node->x = nx;
     node->y = ny;
     node->f = f;
     node->g = g;
-    node->bucket_next = nullptr;
+    node->bucket_next = k_no_node;
     open_.push(node);
     own_cell(node);
     // The node is expanded after the nodes now open ahead of it, and then

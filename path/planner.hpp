@@ -44,7 +44,7 @@ struct PlannerConfig {
 
 class Planner {
 public:
-    Planner() noexcept = default;
+    Planner() = default;
     Planner(const Planner&) = delete;
     Planner& operator=(const Planner&) = delete;
     virtual ~Planner();
@@ -70,6 +70,11 @@ public:
     // The goal node of the last successful search; its parent chain leads
     // back to the start node.
     const Node* result() const noexcept { return result_; }
+    // The node's predecessor on its path, null for the start node. The
+    // node must be one of this planner's.
+    const Node* parent(const Node* node) const noexcept {
+        return node->parent != k_no_node ? &pool_.node(node->parent) : nullptr;
+    }
     // g of the result, or -1 without one.
     float path_cost() const noexcept;
     // Nodes on the result's parent chain (start and goal included).
@@ -92,14 +97,14 @@ protected:
     // node, the open list or a closed chain.
     struct Cell {
         float cost;  // k_blocked_cell, or the scaled cost of entering
-        // g of the cell's node; k_no_node without one, k_no_entry for a
+        // g of the cell's node; k_fresh_g without one, k_blocked_g for a
         // blocked cell, so that "would a step improve the cell" is one
         // comparison for every kind of cell.
         float g;
         std::uint32_t node;  // the node's pool index plus one; 0: none
     };
-    static constexpr float k_no_node = std::numeric_limits<float>::infinity();
-    static constexpr float k_no_entry = -std::numeric_limits<float>::infinity();
+    static constexpr float k_fresh_g = std::numeric_limits<float>::infinity();
+    static constexpr float k_blocked_g = -std::numeric_limits<float>::infinity();
 
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
         return x + std::int64_t{width_} * y;
@@ -109,7 +114,7 @@ protected:
     void own_cell(Node* node) noexcept {
         Cell& cell = cells_[cell_index(node->x, node->y)];
         cell.g = node->g;
-        cell.node = static_cast<std::uint32_t>(pool_.index_of(node)) + 1;
+        cell.node = pool_.index_of(node) + 1;
         indexed_ = std::max(indexed_, cell.node);
     }
     // Takes the nodes of an earlier search out of the cell index.
@@ -121,8 +126,8 @@ protected:
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::unique_ptr<Cell[]> cells_;
-    OpenHeap open_;
-    NodeHashTable closed_;
+    OpenHeap open_{pool_};
+    NodeHashTable closed_{pool_};
     Node* result_ = nullptr;
     // The nodes from the first up to this many may still be in the cell
     // index.
@@ -131,7 +136,7 @@ protected:
 
 class AStarPlanner : public Planner {
 public:
-    AStarPlanner() noexcept = default;
+    AStarPlanner() = default;
     ~AStarPlanner() override = default;
 
     // Puts the start node (g 0, no parent) on the open list.

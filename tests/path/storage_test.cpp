@@ -41,18 +41,18 @@ private:
 // list's order, also when the insertion ranks run out and start afresh.
 TEST(OpenHeap, TakesNodesInTheSortedListOrder) {
     for (const std::uint32_t first_rank : {0u, UINT32_MAX - 300u}) {
-        std::vector<Node> nodes(400);
-        OpenHeap heap;
-        heap.reserve(static_cast<std::int32_t>(nodes.size()));
+        NodeFactory pool;
+        pool.reserve(400);
+        OpenHeap heap(pool);
+        heap.reserve(pool.count());
         heap.set_next_rank(first_rank);
         SortedList list;
         std::mt19937 random(first_rank);
-        std::size_t next = 0;
         std::vector<Node*> open;
         for (int step = 0; step < 3000; ++step) {
             const unsigned op = random() % 8;
-            if (op < 3 && next < nodes.size()) {
-                Node* node = &nodes[next++];
+            if (op < 3 && pool.next_free() < pool.count()) {
+                Node* node = pool.take_node();
                 node->f = static_cast<float>(random() % 4) * 0.5f;
                 ASSERT_TRUE(heap.push(node));
                 list.insert(node);
@@ -80,26 +80,28 @@ TEST(OpenHeap, TakesNodesInTheSortedListOrder) {
 }
 
 TEST(OpenHeap, RefusalsChangeNothing) {
-    Node nodes[3] = {};
-    OpenHeap heap;
-    EXPECT_FALSE(heap.push(&nodes[0]));  // no room yet
+    NodeFactory pool;
+    pool.reserve(3);
+    Node* nodes[3] = {pool.take_node(), pool.take_node(), pool.take_node()};
+    OpenHeap heap(pool);
+    nodes[0]->f = 2.0f;
+    nodes[1]->f = 1.0f;
+    EXPECT_FALSE(heap.push(nodes[0]));  // no room yet
     heap.reserve(2);
     EXPECT_FALSE(heap.push(nullptr));
-    nodes[0].f = 2.0f;
-    nodes[1].f = 1.0f;
-    nodes[2].open_slot = 0;  // claims a slot it does not hold
-    ASSERT_TRUE(heap.push(&nodes[0]));
-    ASSERT_TRUE(heap.push(&nodes[1]));
+    nodes[2]->open_slot = 0;  // claims a slot it does not hold
+    ASSERT_TRUE(heap.push(nodes[0]));
+    ASSERT_TRUE(heap.push(nodes[1]));
     EXPECT_TRUE(heap.full());
-    EXPECT_FALSE(heap.push(&nodes[2]));
-    EXPECT_FALSE(heap.reinsert(&nodes[2]));
+    EXPECT_FALSE(heap.push(nodes[2]));
+    EXPECT_FALSE(heap.reinsert(nodes[2]));
     EXPECT_FALSE(heap.reinsert(nullptr));
-    EXPECT_EQ(heap.pop(), &nodes[1]);
-    EXPECT_FALSE(heap.reinsert(&nodes[1]));  // gone with pop
-    EXPECT_EQ(heap.pop(), &nodes[0]);
+    EXPECT_EQ(heap.pop(), nodes[1]);
+    EXPECT_FALSE(heap.reinsert(nodes[1]));  // gone with pop
+    EXPECT_EQ(heap.pop(), nodes[0]);
     heap.reserve(0);
     EXPECT_EQ(heap.capacity(), 0);
-    EXPECT_FALSE(heap.push(&nodes[0]));
+    EXPECT_FALSE(heap.push(nodes[0]));
 }
 
 TEST(NodeFactory, HandsOutEachNodeOnceAndTakesThemBackInBulk) {
@@ -130,7 +132,8 @@ TEST(NodeFactory, HandsOutEachNodeOnceAndTakesThemBackInBulk) {
 }
 
 TEST(NodeHashTable, SizeAndBucketOfACell) {
-    NodeHashTable table;
+    NodeFactory pool;
+    NodeHashTable table(pool);
     EXPECT_EQ(table.bucket_count(), 1u);
     EXPECT_EQ(table.bucket_of(12345, 678), 0u);
     struct Case { int asked; int bits; };
@@ -148,15 +151,15 @@ TEST(NodeHashTable, SizeAndBucketOfACell) {
 }
 
 TEST(NodeHashTable, ChainsInsertFindEraseAndClear) {
-    NodeHashTable table;
-    table.set_bits(8);
     NodeFactory pool;
     pool.reserve(8);
+    NodeHashTable table(pool);
+    table.set_bits(8);
     // Three nodes in one bucket (x and y equal modulo 16), one elsewhere.
     std::vector<Node*> nodes;
     for (const auto& [x, y] : {std::pair{1, 2}, {17, 2}, {33, 18}, {5, 5}}) {
         Node* node = pool.take_node();
-        *node = Node{nullptr, x, y, 0.0f, 0.0f, nullptr};
+        *node = Node{k_no_node, x, y, 0.0f, 0.0f, k_no_node, -1};
         nodes.push_back(node);
         EXPECT_TRUE(table.insert(node));
     }
