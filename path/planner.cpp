@@ -60,19 +60,29 @@ bool Planner::configure(const PlannerConfig& config) {
     width_ = 0;
     height_ = 0;
 
-    // The cell index starts empty here, in the same pass that fills in the
-    // costs.
+    // One pass over the map finds the dearest cell, a second one writes
+    // every cell once, its cost scaled and its index entry empty.
     const auto count = static_cast<std::size_t>(cells);
+    // The dearest cell as source_cost would give it: conversion to float
+    // and the limit to FLT_MAX keep the order, so they can come after the
+    // maximum. Four running maxima let the loop go as fast as the memory.
+    double most[4] = {0.0, 0.0, 0.0, 0.0};
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (std::size_t k = 0; k < 4; ++k) {
+            const double value = config.values[i + k];
+            most[k] = value > most[k] ? value : most[k];  // NaN is never taken
+        }
+    for (; i < count; ++i) most[0] = config.values[i] > most[0] ? config.values[i] : most[0];
+    const double highest = std::max({most[0], most[1], most[2], most[3]});
+    const float dearest = highest >= double{FLT_MAX} ? FLT_MAX : static_cast<float>(highest);
+    if (!(dearest > 0.0f)) return false;
     auto grid = std::make_unique_for_overwrite<Cell[]>(count);
-    float dearest = 0.0f;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (i = 0; i < count; ++i) {
         const float cost = source_cost(config.values[i]);
-        grid[i] = Cell{cost, cost == k_blocked_cell ? k_blocked_g : k_fresh_g, 0};
-        dearest = std::max(dearest, cost);
+        grid[i] = cost != k_blocked_cell ? Cell{cost / dearest + 1.0f, k_fresh_g, 0}
+                                         : Cell{k_blocked_cell, k_blocked_g, 0};
     }
-    if (dearest <= 0.0f) return false;
-    for (std::size_t i = 0; i < count; ++i)
-        if (grid[i].cost != k_blocked_cell) grid[i].cost = grid[i].cost / dearest + 1.0f;
 
     const auto all = static_cast<std::int32_t>(cells);
     pool_.reserve(config.pool_size > 0 ? config.pool_size : all);
@@ -99,8 +109,10 @@ void Planner::start() {
 
 void Planner::reset() {
     // Every node handed out is in one of the two lists, so this gives all of
-    // them back. The cell index needs no clearing: it only believes nodes
-    // that are handed out and sit on its cell.
+    // them back. Their entries in the cell index stay until the next start
+    // clears them (forget_cells), which a planner that is thrown away after
+    // one search never has to.
+    indexed_ = std::max(indexed_, static_cast<std::uint32_t>(pool_.next_free()));
     pool_.put_back(open_.size());
     open_.clear();
     closed_.clear(pool_);
@@ -151,7 +163,7 @@ void AStarPlanner::start() {
         pool_.put_back();
         return;
     }
-    own_cell(node);
+    own_cell(node, cell_index(node->x, node->y));
 }
 
 bool AStarPlanner::search() {
@@ -242,7 +254,7 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     node->g = g;
     node->bucket_next = k_no_node;
     open_.push(node);
-    own_cell(node);
+    own_cell(node, cell);
     // The node is expanded after the nodes now open ahead of it, and then
     // looks at the rows above and below; on a large map those are often
     // no longer (or not yet) in the cache, so ask for them now.

@@ -111,11 +111,9 @@ protected:
     }
     void close_node(Node* node) noexcept { closed_.insert_new(node); }
     // Makes a fresh node the node of its cell.
-    void own_cell(Node* node) noexcept {
-        Cell& cell = cells_[cell_index(node->x, node->y)];
-        cell.g = node->g;
-        cell.node = pool_.index_of(node) + 1;
-        indexed_ = std::max(indexed_, cell.node);
+    void own_cell(Node* node, std::int64_t cell) noexcept {
+        cells_[cell].g = node->g;
+        cells_[cell].node = pool_.index_of(node) + 1;
     }
     // Takes the nodes of an earlier search out of the cell index.
     void forget_cells() noexcept;
@@ -130,7 +128,8 @@ protected:
     NodeHashTable closed_{pool_};
     Node* result_ = nullptr;
     // The nodes from the first up to this many may still be in the cell
-    // index.
+    // index (as many as were ever handed out at one time since the last
+    // clearing).
     std::uint32_t indexed_ = 0;
 };
 
