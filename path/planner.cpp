@@ -1,6 +1,7 @@
 #include "path/planner.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cstdlib>
@@ -188,17 +189,25 @@ bool AStarPlanner::search() {
         if (!diagonal_moves) {
             // The four orthogonal steps of k_steps, in their order. Most
             // steps end at a blocked cell or at one whose node is already
-            // as good; one comparison with the cell's g settles those.
+            // as good; one comparison with the cell's g settles those. All
+            // four are settled first, without jumps (a step off the map
+            // looks at a blocked cell outside it); only the steps left over
+            // go on, in order.
+            static constexpr Cell k_outside{k_blocked_cell, k_blocked_g, 0};
             const float g = current->g;
-            auto step = [&](std::int32_t nx, std::int32_t ny, std::int64_t cell) {
-                const Cell& entry = cells[cell];
-                const float through = g + entry.cost;
-                return through < entry.g ? relax(current, nx, ny, cell, through) : true;
-            };
-            if (y > 0) room = step(x, y - 1, here - width);
-            if (room && x + 1 < width) room = step(x + 1, y, here + 1);
-            if (room && x > 0) room = step(x - 1, y, here - 1);
-            if (room && y + 1 < height) room = step(x, y + 1, here + width);
+            const Cell* const next[4] = {y > 0 ? &cells[here - width] : &k_outside,
+                                         x + 1 < width ? &cells[here + 1] : &k_outside,
+                                         x > 0 ? &cells[here - 1] : &k_outside,
+                                         y + 1 < height ? &cells[here + width] : &k_outside};
+            unsigned better = 0;
+            for (unsigned k = 0; k < 4; ++k)
+                better |= static_cast<unsigned>(g + next[k]->cost < next[k]->g) << k;
+            constexpr std::int32_t dx[4] = {0, 1, -1, 0};
+            constexpr std::int32_t dy[4] = {-1, 0, 0, 1};
+            for (; better != 0 && room; better &= better - 1) {
+                const auto k = static_cast<unsigned>(std::countr_zero(better));
+                room = relax(current, x + dx[k], y + dy[k], next[k] - cells, g + next[k]->cost);
+            }
         } else {
             for (const Step& step : k_steps) {
                 const std::int32_t nx = x + step.dx;
