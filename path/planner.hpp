@@ -7,8 +7,8 @@
 //
 // Lifetime: whatever the owner chooses (path_find keeps one on its stack per
 // call). Single-threaded. Failures are results: configure returns false,
-// a search without a path leaves no result; only configure may throw
-// std::bad_alloc.
+// a search without a path leaves no result; only construction and
+// configure may throw std::bad_alloc.
 #pragma once
 
 #include "path/node_storage.hpp"
