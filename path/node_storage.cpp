@@ -16,13 +16,15 @@ bool NodeFactory::reserve(std::int32_t count) {
     return true;
 }
 
-NodeHashTable::NodeHashTable() : buckets_(new Node*[1]()) {}
+NodeHashTable::NodeHashTable(const NodeFactory& pool) : pool_(pool), buckets_(new std::uint32_t[1]{k_no_node}) {}
 
 void NodeHashTable::set_bits(int n) {
     n = std::clamp(n, 0, k_max_bits) & ~1;
     // Allocated before the old array goes, so that running out of memory
     // leaves the table as it was.
-    std::unique_ptr<Node*[]> fresh(new Node*[std::size_t{1} << n]());
+    const std::size_t count = std::size_t{1} << n;
+    std::unique_ptr<std::uint32_t[]> fresh(new std::uint32_t[count]);
+    std::fill_n(fresh.get(), count, k_no_node);
     buckets_ = std::move(fresh);
     bits_ = n;
     count_ = 0;
@@ -30,27 +32,21 @@ void NodeHashTable::set_bits(int n) {
 
 bool NodeHashTable::insert(Node* node) noexcept {
     if (node == nullptr) return false;
-    for (Node* n = buckets_[bucket_of(node->x, node->y)]; n != nullptr; n = n->bucket_next)
+    for (Node* n = node_at(buckets_[bucket_of(node->x, node->y)]); n != nullptr; n = node_at(n->bucket_next))
         if (n == node) return false;
     insert_new(node);
     return true;
-}
-
-void NodeHashTable::insert_new(Node* node) noexcept {
-    Node*& head = buckets_[bucket_of(node->x, node->y)];
-    node->bucket_next = head;
-    head = node;
-    ++count_;
 }
 
 NodeHashTable::Cursor NodeHashTable::find(std::int32_t x, std::int32_t y) noexcept {
     Cursor cursor;
     cursor.table = this;
     cursor.bucket = bucket_of(x, y);
-    for (Node** link = &buckets_[cursor.bucket]; *link != nullptr; link = &(*link)->bucket_next) {
-        if ((*link)->x == x && (*link)->y == y) {
+    for (std::uint32_t* link = &buckets_[cursor.bucket]; *link != k_no_node; link = &pool_.node(*link).bucket_next) {
+        Node& node = pool_.node(*link);
+        if (node.x == x && node.y == y) {
             cursor.link = link;
-            cursor.node = *link;
+            cursor.node = &node;
             break;
         }
     }
@@ -59,10 +55,10 @@ NodeHashTable::Cursor NodeHashTable::find(std::int32_t x, std::int32_t y) noexce
 
 bool NodeHashTable::erase_found(Cursor& cursor) noexcept {
     if (cursor.table != this || cursor.link == nullptr || cursor.node == nullptr ||
-        *cursor.link != cursor.node)
+        node_at(*cursor.link) != cursor.node)
         return false;
     *cursor.link = cursor.node->bucket_next;
-    cursor.node->bucket_next = nullptr;
+    cursor.node->bucket_next = k_no_node;
     cursor.link = nullptr;
     cursor.node = nullptr;
     --count_;
@@ -71,7 +67,7 @@ bool NodeHashTable::erase_found(Cursor& cursor) noexcept {
 
 void NodeHashTable::clear(NodeFactory& pool) noexcept {
     pool.put_back(static_cast<std::int32_t>(std::min<std::int64_t>(count_, INT32_MAX)));
-    std::fill_n(buckets_.get(), bucket_count(), nullptr);
+    std::fill_n(buckets_.get(), bucket_count(), k_no_node);
     count_ = 0;
 }
 

@@ -42,7 +42,7 @@ int path_find(const DynArray<double>& map, DynArray<std::int32_t>& path, double 
     }
     path.set_dimensions(n, 2);
     std::int32_t i = n - 1;
-    for (const Node* node = planner.result(); node != nullptr; node = node->parent, --i) {
+    for (const Node* node = planner.result(); node != nullptr; node = planner.parent(node), --i) {
         path(i, 0) = node->x;
         path(i, 1) = node->y;
     }

@@ -1,6 +1,7 @@
 #include "path/planner.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cstdlib>
@@ -54,32 +55,43 @@ bool Planner::configure(const PlannerConfig& config) {
 
     // Nothing may keep pointing into the storage that is about to go.
     reset();
-    grid_.reset();
-    cell_nodes_.reset();
-    cell_closed_.reset();
+    cells_.reset();
+    indexed_ = 0;
     config_ = PlannerConfig{};
     width_ = 0;
     height_ = 0;
 
+    // One pass over the map finds the dearest cell, a second one writes
+    // every cell once, its cost scaled and its index entry empty.
     const auto count = static_cast<std::size_t>(cells);
-    auto grid = std::make_unique_for_overwrite<float[]>(count);
-    float dearest = 0.0f;
-    for (std::size_t i = 0; i < count; ++i) {
-        grid[i] = source_cost(config.values[i]);
-        dearest = std::max(dearest, grid[i]);
+    // The dearest cell as source_cost would give it: conversion to float
+    // and the limit to FLT_MAX keep the order, so they can come after the
+    // maximum. Four running maxima let the loop go as fast as the memory.
+    double most[4] = {0.0, 0.0, 0.0, 0.0};
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (std::size_t k = 0; k < 4; ++k) {
+            const double value = config.values[i + k];
+            most[k] = value > most[k] ? value : most[k];  // NaN is never taken
+        }
+    for (; i < count; ++i) most[0] = config.values[i] > most[0] ? config.values[i] : most[0];
+    const double highest = std::max({most[0], most[1], most[2], most[3]});
+    const float dearest = highest >= double{FLT_MAX} ? FLT_MAX : static_cast<float>(highest);
+    if (!(dearest > 0.0f)) return false;
+    auto grid = std::make_unique_for_overwrite<Cell[]>(count);
+    for (i = 0; i < count; ++i) {
+        const float cost = source_cost(config.values[i]);
+        grid[i] = cost != k_blocked_cell ? Cell{cost / dearest + 1.0f, k_fresh_g, 0}
+                                         : Cell{k_blocked_cell, k_blocked_g, 0};
     }
-    if (dearest <= 0.0f) return false;
-    for (std::size_t i = 0; i < count; ++i)
-        if (grid[i] != k_blocked_cell) grid[i] = grid[i] / dearest + 1.0f;
 
     const auto all = static_cast<std::int32_t>(cells);
     pool_.reserve(config.pool_size > 0 ? config.pool_size : all);
     open_.reserve(config.open_capacity > 0 ? config.open_capacity : all);
     closed_.set_bits(config.closed_bits);
-    cell_nodes_.reset(new Node*[count]());
-    cell_closed_.reset(new std::uint8_t[count]());
 
-    grid_ = std::move(grid);
+    cells_ = std::move(grid);
+    indexed_ = 0;
     config_ = config;
     result_ = nullptr;
     width_ = w;
@@ -91,19 +103,35 @@ bool Planner::configure(const PlannerConfig& config) {
 
 void Planner::start() {
     reset();
+    forget_cells();
     finished_ = false;
     result_ = nullptr;
 }
 
 void Planner::reset() {
     // Every node handed out is in one of the two lists, so this gives all of
-    // them back. The cell index needs no clearing: it only believes nodes
-    // that are handed out and sit on its cell.
+    // them back. Their entries in the cell index stay until the next start
+    // clears them (forget_cells), which a planner that is thrown away after
+    // one search never has to.
+    indexed_ = std::max(indexed_, static_cast<std::uint32_t>(pool_.next_free()));
     pool_.put_back(open_.size());
     open_.clear();
     closed_.clear(pool_);
     result_ = nullptr;
     finished_ = true;
+}
+
+void Planner::forget_cells() noexcept {
+    // The nodes keep their cells after they go back to the pool, so the
+    // entries they made are found through them; a search that follows only
+    // a configure has nothing to forget.
+    for (std::uint32_t i = 0; i < indexed_; ++i) {
+        const Node& node = pool_.node(i);
+        Cell& cell = cells_[cell_index(node.x, node.y)];
+        cell.g = k_fresh_g;
+        cell.node = 0;
+    }
+    indexed_ = 0;
 }
 
 float Planner::path_cost() const noexcept {
@@ -112,142 +140,135 @@ float Planner::path_cost() const noexcept {
 
 std::int32_t Planner::path_length() const noexcept {
     std::int32_t length = 0;
-    for (const Node* node = result_; node != nullptr; node = node->parent) ++length;
+    for (const Node* node = result_; node != nullptr; node = parent(node)) ++length;
     return length;
 }
 
 float Planner::cell_cost(std::int32_t x, std::int32_t y) const noexcept {
-    if (grid_ == nullptr || !inside(x, y, width_, height_)) return k_blocked_cell;
-    return grid_[cell_index(x, y)];
-}
-
-std::int32_t Planner::sorted_place(float f) const noexcept {
-    std::int32_t lo = 0;
-    std::int32_t hi = open_.size();
-    while (lo < hi) {
-        const std::int32_t mid = lo + (hi - lo) / 2;
-        if (open_.at(mid)->f > f)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
-}
-
-bool Planner::open_insert(Node* node) noexcept {
-    return open_.insert(sorted_place(node->f), node);
-}
-
-std::int32_t Planner::open_position(const Node* node) const noexcept {
-    // The list is ordered by f, and the node keeps the f it was inserted
-    // with: it sits among the run of equal f that begins at its sorted place.
-    for (std::int32_t i = sorted_place(node->f), n = open_.size(); i < n; ++i) {
-        const Node* other = open_.at(i);
-        if (other == node) return i;
-        if (other->f != node->f) break;
-    }
-    return -1;
-}
-
-void Planner::close_node(Node* node) noexcept {
-    closed_.insert_new(node);
-    cell_closed_[cell_index(node->x, node->y)] = 1;
-}
-
-Node* Planner::cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept {
-    Node* node = cell_nodes_[cell];
-    return pool_.in_use(node) && node->x == x && node->y == y ? node : nullptr;
-}
-
-void Planner::own_cell(Node* node) noexcept {
-    const std::int64_t cell = cell_index(node->x, node->y);
-    cell_nodes_[cell] = node;
-    cell_closed_[cell] = 0;
+    if (cells_ == nullptr || !inside(x, y, width_, height_)) return k_blocked_cell;
+    return cells_[cell_index(x, y)].cost;
 }
 
 void AStarPlanner::start() {
     Planner::start();
-    if (grid_ == nullptr) return;
+    if (cells_ == nullptr) return;
     Node* node = pool_.take_node();
     if (node == nullptr) return;
-    node->parent = nullptr;
+    node->parent = k_no_node;
     node->x = config_.start_x;
     node->y = config_.start_y;
     node->f = 0.0f;
     node->g = 0.0f;
-    node->bucket_next = nullptr;
-    if (!open_.push_back(node)) {
+    node->bucket_next = k_no_node;
+    if (!open_.push(node)) {
         pool_.put_back();
         return;
     }
-    own_cell(node);
+    own_cell(node, cell_index(node->x, node->y));
 }
 
 bool AStarPlanner::search() {
     if (finished_) return false;
     const bool diagonal_moves = config_.diagonal_moves != 0;
     const float diagonal_factor = config_.diagonal_cost != 0 ? k_diagonal_factor : 1.0f;
+    const Cell* cells = cells_.get();
+    const std::int32_t width = width_;
+    const std::int32_t height = height_;
     while (!open_.empty()) {
-        Node* current = open_.back();
-        open_.pop_back();
-        if (current->x == config_.goal_x && current->y == config_.goal_y) {
+        Node* current = open_.pop();
+        const std::int32_t x = current->x;
+        const std::int32_t y = current->y;
+        if (x == config_.goal_x && y == config_.goal_y) {
             close_node(current);
             finished_ = true;
             result_ = current;
             return true;
         }
-        for (const Step& step : k_steps) {
-            if (step.diagonal && !diagonal_moves) continue;
-            const std::int32_t nx = current->x + step.dx;
-            const std::int32_t ny = current->y + step.dy;
-            if (!inside(nx, ny, width_, height_)) continue;
-            const float cost = grid_[cell_index(nx, ny)];
-            if (cost == k_blocked_cell) continue;
-            const float g = current->g + (step.diagonal ? cost * diagonal_factor : cost);
-            if (!relax(current, nx, ny, g)) {
-                close_node(current);
-                finished_ = true;
-                return false;
+        const std::int64_t here = cell_index(x, y);
+        bool room = true;
+        if (!diagonal_moves) {
+            // The four orthogonal steps of k_steps, in their order. Most
+            // steps end at a blocked cell or at one whose node is already
+            // as good; one comparison with the cell's g settles those. All
+            // four are settled first, without jumps (a step off the map
+            // looks at a blocked cell outside it); only the steps left over
+            // go on, in order.
+            static constexpr Cell k_outside{k_blocked_cell, k_blocked_g, 0};
+            const float g = current->g;
+            const Cell* const next[4] = {y > 0 ? &cells[here - width] : &k_outside,
+                                         x + 1 < width ? &cells[here + 1] : &k_outside,
+                                         x > 0 ? &cells[here - 1] : &k_outside,
+                                         y + 1 < height ? &cells[here + width] : &k_outside};
+            unsigned better = 0;
+            for (unsigned k = 0; k < 4; ++k)
+                better |= static_cast<unsigned>(g + next[k]->cost < next[k]->g) << k;
+            constexpr std::int32_t dx[4] = {0, 1, -1, 0};
+            constexpr std::int32_t dy[4] = {-1, 0, 0, 1};
+            for (; better != 0 && room; better &= better - 1) {
+                const auto k = static_cast<unsigned>(std::countr_zero(better));
+                room = relax(current, x + dx[k], y + dy[k], next[k] - cells, g + next[k]->cost);
+            }
+        } else {
+            for (const Step& step : k_steps) {
+                const std::int32_t nx = x + step.dx;
+                const std::int32_t ny = y + step.dy;
+                if (!inside(nx, ny, width, height)) continue;
+                const std::int64_t cell = cell_index(nx, ny);
+                const float cost = cells[cell].cost;
+                if (cost == k_blocked_cell) continue;
+                room = relax(current, nx, ny, cell, current->g + (step.diagonal ? cost * diagonal_factor : cost));
+                if (!room) break;
             }
         }
         close_node(current);
+        if (!room) {
+            finished_ = true;
+            return false;
+        }
     }
     finished_ = true;
     return true;
 }
 
-bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, float g) noexcept {
+bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept {
+    Cell& entry = cells_[cell];
+    if (!(g < entry.g)) return true;
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
-    const std::int64_t cell = cell_index(nx, ny);
-    Node* node = cell_node(cell, nx, ny);
-    if (node != nullptr) {
-        if (!(g < node->g)) return true;
-        if (cell_closed_[cell] != 0) {
-            if (open_.full()) return false;
-            NodeHashTable::Cursor cursor = closed_.find(nx, ny);
-            closed_.erase_found(cursor);
-            cell_closed_[cell] = 0;
-        } else if (!open_.erase(open_position(node))) {
-            return true;  // not where the open list should hold it: leave it be
-        }
-        node->parent = current;
+    if (entry.node != 0) {
+        Node* node = &pool_.node(entry.node - 1);
+        const bool closed = node->open_slot < 0;
+        if (closed && open_.full()) return false;
+        entry.g = g;
+        node->parent = pool_.index_of(current);
         node->g = g;
         node->f = f;
-        open_insert(node);
+        if (closed) {
+            // It leaves the closed table and is opened again.
+            NodeHashTable::Cursor cursor = closed_.find(nx, ny);
+            closed_.erase_found(cursor);
+            open_.push(node);
+        } else {
+            open_.reinsert(node);
+        }
         return true;
     }
     if (open_.full()) return false;
-    node = pool_.take_node();
+    Node* node = pool_.take_node();
     if (node == nullptr) return false;
-    node->parent = current;
+    node->parent = pool_.index_of(current);
     node->x = nx;
     node->y = ny;
     node->f = f;
     node->g = g;
-    node->bucket_next = nullptr;
-    open_insert(node);
-    own_cell(node);
+    node->bucket_next = k_no_node;
+    open_.push(node);
+    own_cell(node, cell);
+    // The node is expanded after the nodes now open ahead of it, and then
+    // looks at the rows above and below; on a large map those are often
+    // no longer (or not yet) in the cache, so ask for them now.
+    if (ny > 0) __builtin_prefetch(&cells_[cell - width_]);
+    if (ny + 1 < height_) __builtin_prefetch(&cells_[cell + width_]);
     return true;
 }
 

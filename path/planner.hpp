@@ -7,14 +7,16 @@
 //
 // Lifetime: whatever the owner chooses (path_find keeps one on its stack per
 // call). Single-threaded. Failures are results: configure returns false,
-// a search without a path leaves no result; only configure may throw
-// std::bad_alloc.
+// a search without a path leaves no result; only construction and
+// configure may throw std::bad_alloc.
 #pragma once
 
-#include "path/fixed_deque.hpp"
 #include "path/node_storage.hpp"
+#include "path/open_heap.hpp"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace crv {
@@ -42,7 +44,7 @@ struct PlannerConfig {
 
 class Planner {
 public:
-    Planner() noexcept = default;
+    Planner() = default;
     Planner(const Planner&) = delete;
     Planner& operator=(const Planner&) = delete;
     virtual ~Planner();
@@ -68,6 +70,11 @@ public:
     // The goal node of the last successful search; its parent chain leads
     // back to the start node.
     const Node* result() const noexcept { return result_; }
+    // The node's predecessor on its path, null for the start node. The
+    // node must be one of this planner's.
+    const Node* parent(const Node* node) const noexcept {
+        return node->parent != k_no_node ? &pool_.node(node->parent) : nullptr;
+    }
     // g of the result, or -1 without one.
     float path_cost() const noexcept;
     // Nodes on the result's parent chain (start and goal included).
@@ -83,42 +90,52 @@ public:
     const NodeFactory& pool() const noexcept { return pool_; }
 
 protected:
+    // What the planner keeps per cell, side by side so that looking at a
+    // neighbour touches one place: its cost, its node in the current search
+    // and that node's g. Each cell gets at most one node, so this answers
+    // "has it a node, and would this step improve it" without touching the
+    // node, the open list or a closed chain.
+    struct Cell {
+        float cost;  // k_blocked_cell, or the scaled cost of entering
+        // g of the cell's node; k_fresh_g without one, k_blocked_g for a
+        // blocked cell, so that "would a step improve the cell" is one
+        // comparison for every kind of cell.
+        float g;
+        std::uint32_t node;  // the node's pool index plus one; 0: none
+    };
+    static constexpr float k_fresh_g = std::numeric_limits<float>::infinity();
+    static constexpr float k_blocked_g = -std::numeric_limits<float>::infinity();
+
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
         return x + std::int64_t{width_} * y;
     }
-    // Open-list index for a node of this f: in front of every node of equal
-    // f, so that of equal nodes the one inserted first is taken first.
-    std::int32_t sorted_place(float f) const noexcept;
-    bool open_insert(Node* node) noexcept;
-    // Position of a node known to be in the open list, or -1.
-    std::int32_t open_position(const Node* node) const noexcept;
-    void close_node(Node* node) noexcept;
-    // The node of the cell in the current search, or null.
-    Node* cell_node(std::int64_t cell, std::int32_t x, std::int32_t y) const noexcept;
-    // Makes a fresh node (open, not closed) the node of its cell.
-    void own_cell(Node* node) noexcept;
+    void close_node(Node* node) noexcept { closed_.insert_new(node); }
+    // Makes a fresh node the node of its cell.
+    void own_cell(Node* node, std::int64_t cell) noexcept {
+        cells_[cell].g = node->g;
+        cells_[cell].node = pool_.index_of(node) + 1;
+    }
+    // Takes the nodes of an earlier search out of the cell index.
+    void forget_cells() noexcept;
 
     bool finished_ = true;
     NodeFactory pool_;
     PlannerConfig config_;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
-    std::unique_ptr<float[]> grid_;
-    FixedDeque<Node*> open_;
-    NodeHashTable closed_;
+    std::unique_ptr<Cell[]> cells_;
+    OpenHeap open_{pool_};
+    NodeHashTable closed_{pool_};
     Node* result_ = nullptr;
-    // Per cell: its node, if it has one, and whether that node is closed.
-    // Each cell gets at most one node, so these answer "is it open, is it
-    // closed" without walking the open list or a closed chain. An entry
-    // counts only while its node is handed out and still sits on that cell,
-    // so that returning the nodes to the pool retires the whole index.
-    std::unique_ptr<Node*[]> cell_nodes_;
-    std::unique_ptr<std::uint8_t[]> cell_closed_;
+    // The nodes from the first up to this many may still be in the cell
+    // index (as many as were ever handed out at one time since the last
+    // clearing).
+    std::uint32_t indexed_ = 0;
 };
 
 class AStarPlanner : public Planner {
 public:
-    AStarPlanner() noexcept = default;
+    AStarPlanner() = default;
     ~AStarPlanner() override = default;
 
     // Puts the start node (g 0, no parent) on the open list.
@@ -135,7 +152,7 @@ public:
 
 private:
     // False when the pool or the open list has no room for the step.
-    bool relax(Node* current, std::int32_t nx, std::int32_t ny, float g) noexcept;
+    bool relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept;
 };
 
 }  // namespace crv

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -274,6 +276,36 @@ TEST(PathFind, SameOrderAsThePlainSearch) {
                 << "seed " << seed << " weight " << weight;
         }
     }
+}
+
+// Where the order of equal f decides the path: maps of one or two costs
+// (every step on them ties with many others), walls, goals that cannot be
+// reached, odd sizes and a single row, from random starts to random goals.
+TEST(PathFind, SameOrderAsThePlainSearchWhenCostsTie) {
+    struct Shape { int width, height; double blocked; int costs; };
+    const Shape shapes[] = {{17, 9, 0.0, 1}, {31, 33, 0.1, 1}, {23, 19, 0.3, 2}, {45, 7, 0.45, 2},
+                            {1, 37, 0.05, 1}, {29, 1, 0.0, 2}, {50, 50, 0.55, 1}, {13, 27, 0.2, 3}};
+    int found = 0;
+    int unreachable = 0;
+    for (unsigned seed = 1; seed <= 64; ++seed) {
+        const Shape& shape = shapes[seed % std::size(shapes)];
+        const DynArray<double> map = test::random_map(shape.width, shape.height, shape.blocked, shape.costs, seed);
+        std::mt19937 random(seed);
+        const int sx = static_cast<int>(random() % static_cast<unsigned>(shape.width));
+        const int sy = static_cast<int>(random() % static_cast<unsigned>(shape.height));
+        const int gx = static_cast<int>(random() % static_cast<unsigned>(shape.width));
+        const int gy = static_cast<int>(random() % static_cast<unsigned>(shape.height));
+        if (sx == gx && sy == gy) continue;
+        for (const double weight : {0.0, 0.25, 0.5, 0.6, 1.0}) {
+            DynArray<std::int32_t> path;
+            const int n = path_find(map, path, weight, sx, sy, gx, gy);
+            const Cells expected = plain_search(map, weight, sx, sy, gx, gy);
+            EXPECT_EQ(text_of(cells_of(path)), text_of(expected)) << "seed " << seed << " weight " << weight;
+            ++(n > 0 ? found : unreachable);
+        }
+    }
+    EXPECT_GT(found, 100);
+    EXPECT_GT(unreachable, 10);
 }
 
 // On random maps every path is a proper walk; it exists exactly when a

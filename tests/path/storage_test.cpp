@@ -1,102 +1,107 @@
-#include "path/fixed_deque.hpp"
 #include "path/node_storage.hpp"
+#include "path/open_heap.hpp"
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
 namespace crv {
 namespace {
 
-// Every operation on a small ring, checked against a plain deque; the ring
-// is small so that the contents wrap, fill and empty again and again.
-TEST(FixedDeque, BehavesLikeADequeOfFixedCapacity) {
-    for (const int capacity : {1, 2, 7}) {
-        FixedDeque<long> ring;
-        ring.reserve(capacity);
-        std::deque<long> model;
-        std::mt19937 random(static_cast<unsigned>(capacity));
-        long next = 1;
-        for (int step = 0; step < 20000; ++step) {
-            const int size = static_cast<int>(model.size());
-            const int op = static_cast<int>(random() % 6);
-            // Indices one beyond either end probe the refusals.
-            const int i = static_cast<int>(random() % static_cast<unsigned>(size + 3)) - 1;
-            const bool full = size == capacity;
-            switch (op) {
-                case 0:
-                    ASSERT_EQ(ring.push_back(next), !full);
-                    if (!full) model.push_back(next);
-                    break;
-                case 1:
-                    ASSERT_EQ(ring.push_front(next), !full);
-                    if (!full) model.push_front(next);
-                    break;
-                case 2:
-                    ASSERT_EQ(ring.pop_back(), size > 0);
-                    if (size > 0) model.pop_back();
-                    break;
-                case 3:
-                    ASSERT_EQ(ring.pop_front(), size > 0);
-                    if (size > 0) model.pop_front();
-                    break;
-                case 4: {
-                    const bool ok = i >= 0 && i <= size && !full;
-                    ASSERT_EQ(ring.insert(i, next), ok) << "insert at " << i << " of " << size;
-                    if (ok) model.insert(model.begin() + i, next);
-                    break;
-                }
-                default: {
-                    const bool ok = i >= 0 && i < size;
-                    ASSERT_EQ(ring.erase(i), ok) << "erase at " << i << " of " << size;
-                    if (ok) model.erase(model.begin() + i);
-                    break;
-                }
+// The open list's order written out plainly: a list kept in non-increasing
+// f, a node inserted in front of all nodes of equal f, the next node taken
+// from the back; a node whose f changes is erased and inserted again.
+class SortedList {
+public:
+    void insert(Node* node) {
+        auto at = list_.begin();
+        while (at != list_.end() && (*at)->f > node->f) ++at;
+        list_.insert(at, node);
+    }
+    Node* pop() {
+        Node* node = list_.back();
+        list_.pop_back();
+        return node;
+    }
+    void reinsert(Node* node) {
+        list_.erase(std::find(list_.begin(), list_.end(), node));
+        insert(node);
+    }
+    std::size_t size() const { return list_.size(); }
+
+private:
+    std::vector<Node*> list_;
+};
+
+// Random pushes, pops and re-insertions with few distinct f values, so that
+// ties decide nearly every step; the heap gives out the nodes in exactly the
+// list's order, also when the insertion ranks run out and start afresh.
+TEST(OpenHeap, TakesNodesInTheSortedListOrder) {
+    for (const std::uint32_t first_rank : {0u, UINT32_MAX - 300u}) {
+        NodeFactory pool;
+        pool.reserve(400);
+        OpenHeap heap(pool);
+        heap.reserve(pool.count());
+        heap.set_next_rank(first_rank);
+        SortedList list;
+        std::mt19937 random(first_rank);
+        std::vector<Node*> open;
+        for (int step = 0; step < 3000; ++step) {
+            const unsigned op = random() % 8;
+            if (op < 3 && pool.next_free() < pool.count()) {
+                Node* node = pool.take_node();
+                node->f = static_cast<float>(random() % 4) * 0.5f;
+                ASSERT_TRUE(heap.push(node));
+                list.insert(node);
+                open.push_back(node);
+            } else if (op < 6 && !open.empty()) {
+                // A lower f, or the same one (the highest weight keeps f).
+                Node* node = open[random() % open.size()];
+                node->f = std::max(0.0f, node->f - static_cast<float>(random() % 2) * 0.5f);
+                ASSERT_TRUE(heap.reinsert(node));
+                list.reinsert(node);
+            } else if (list.size() > 0) {
+                Node* expected = list.pop();
+                ASSERT_EQ(heap.top(), expected) << "step " << step;
+                ASSERT_EQ(heap.pop(), expected) << "step " << step;
+                EXPECT_EQ(expected->open_slot, -1);
+                EXPECT_FALSE(heap.holds(expected));
+                open.erase(std::find(open.begin(), open.end(), expected));
             }
-            ++next;
-            ASSERT_EQ(ring.size(), static_cast<int>(model.size()));
-            ASSERT_EQ(ring.empty(), model.empty());
-            ASSERT_EQ(ring.back(), model.empty() ? 0 : model.back());
-            for (int k = 0; k < ring.size(); ++k) ASSERT_EQ(ring.at(k), model[static_cast<std::size_t>(k)]);
-            ASSERT_EQ(ring.at(ring.size()), 0);
-            ASSERT_EQ(ring.at(-1), 0);
+            ASSERT_EQ(static_cast<std::size_t>(heap.size()), list.size());
         }
+        while (list.size() > 0) ASSERT_EQ(heap.pop(), list.pop());
+        EXPECT_TRUE(heap.empty());
+        EXPECT_EQ(heap.pop(), nullptr);
     }
 }
 
-// A ring filled by an insert must go on working across the wrap.
-TEST(FixedDeque, FillingByInsertKeepsTheRingUsable) {
-    FixedDeque<int> ring;
-    ring.reserve(4);
-    ring.push_back(1);
-    ring.push_back(3);
-    ring.push_back(4);
-    ASSERT_TRUE(ring.insert(1, 2));
-    EXPECT_FALSE(ring.push_back(5));
-    EXPECT_TRUE(ring.pop_front());
-    EXPECT_TRUE(ring.push_back(5));
-    const int expected[] = {2, 3, 4, 5};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(ring.at(k), expected[k]);
-    EXPECT_EQ(ring.back(), 5);
-}
-
-TEST(FixedDeque, WithoutCapacityRefusesEverything) {
-    FixedDeque<int> ring;
-    EXPECT_FALSE(ring.push_back(1));
-    EXPECT_FALSE(ring.push_front(1));
-    EXPECT_FALSE(ring.insert(0, 1));
-    EXPECT_FALSE(ring.pop_back());
-    EXPECT_EQ(ring.back(), 0);
-    ring.reserve(3);
-    ring.push_back(7);
-    ring.reserve(-1);
-    EXPECT_TRUE(ring.empty());
-    EXPECT_FALSE(ring.push_back(1));
-    ring.reserve(2);
-    EXPECT_TRUE(ring.empty());
-    EXPECT_TRUE(ring.push_back(1));
+TEST(OpenHeap, RefusalsChangeNothing) {
+    NodeFactory pool;
+    pool.reserve(3);
+    Node* nodes[3] = {pool.take_node(), pool.take_node(), pool.take_node()};
+    OpenHeap heap(pool);
+    nodes[0]->f = 2.0f;
+    nodes[1]->f = 1.0f;
+    EXPECT_FALSE(heap.push(nodes[0]));  // no room yet
+    heap.reserve(2);
+    EXPECT_FALSE(heap.push(nullptr));
+    nodes[2]->open_slot = 0;  // claims a slot it does not hold
+    ASSERT_TRUE(heap.push(nodes[0]));
+    ASSERT_TRUE(heap.push(nodes[1]));
+    EXPECT_TRUE(heap.full());
+    EXPECT_FALSE(heap.push(nodes[2]));
+    EXPECT_FALSE(heap.reinsert(nodes[2]));
+    EXPECT_FALSE(heap.reinsert(nullptr));
+    EXPECT_EQ(heap.pop(), nodes[1]);
+    EXPECT_FALSE(heap.reinsert(nodes[1]));  // gone with pop
+    EXPECT_EQ(heap.pop(), nodes[0]);
+    heap.reserve(0);
+    EXPECT_EQ(heap.capacity(), 0);
+    EXPECT_FALSE(heap.push(nodes[0]));
 }
 
 TEST(NodeFactory, HandsOutEachNodeOnceAndTakesThemBackInBulk) {
@@ -127,7 +132,8 @@ TEST(NodeFactory, HandsOutEachNodeOnceAndTakesThemBackInBulk) {
 }
 
 TEST(NodeHashTable, SizeAndBucketOfACell) {
-    NodeHashTable table;
+    NodeFactory pool;
+    NodeHashTable table(pool);
     EXPECT_EQ(table.bucket_count(), 1u);
     EXPECT_EQ(table.bucket_of(12345, 678), 0u);
     struct Case { int asked; int bits; };
@@ -145,15 +151,15 @@ TEST(NodeHashTable, SizeAndBucketOfACell) {
 }
 
 TEST(NodeHashTable, ChainsInsertFindEraseAndClear) {
-    NodeHashTable table;
-    table.set_bits(8);
     NodeFactory pool;
     pool.reserve(8);
+    NodeHashTable table(pool);
+    table.set_bits(8);
     // Three nodes in one bucket (x and y equal modulo 16), one elsewhere.
     std::vector<Node*> nodes;
     for (const auto& [x, y] : {std::pair{1, 2}, {17, 2}, {33, 18}, {5, 5}}) {
         Node* node = pool.take_node();
-        *node = Node{nullptr, x, y, 0.0f, 0.0f, nullptr};
+        *node = Node{k_no_node, x, y, 0.0f, 0.0f, k_no_node, -1};
         nodes.push_back(node);
         EXPECT_TRUE(table.insert(node));
     }
