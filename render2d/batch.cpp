@@ -1,7 +1,8 @@
 // The 2D draw batch and the remembered GL state of OpenGLRainbows.
 //
 // Sprites, animation frames, glyphs and rectangles are collected as quads
-// in one vertex array and drawn with one indexed triangle list when the
+// in one vertex array and drawn with one indexed triangle list (rectangles:
+// one quad list) when the
 // kind, texture, wrap mode or filter changes, before any other GL use and
 // at presentation. Each quad is split into the two triangles, with their
 // vertices in the order, that the rasteriser gets from the single fan (or,
@@ -195,15 +196,22 @@ void OpenGLRainbows::draw_pending_quads() {
         }
     }
     set_client_arrays(true, !filled, filled);
+    if (filled) {
+        // Rectangles are axis-parallel and one colour each, so how a quad is
+        // split into triangles changes no pixel: drawn as quads they cost
+        // the driver least.
+        glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_[0].x);
+        glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(QuadVertex), quads_[0].rgba);
+        glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quad_count_ * 4));
+    }
     // 16-bit indices keep what the driver copies per call small; a longer
     // batch is drawn in runs of k_quads_per_draw, in order.
     const GLushort* indices = quad_glyphs_ ? strip_indices_.data() : fan_indices_.data();
-    for (std::size_t first = 0; first < quad_count_; first += k_quads_per_draw) {
+    for (std::size_t first = 0; first < quad_count_ && !filled; first += k_quads_per_draw) {
         std::size_t n = quad_count_ - first < k_quads_per_draw ? quad_count_ - first : k_quads_per_draw;
         const QuadVertex* v = &quads_[first * 4];
         glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &v->x);
-        if (filled) glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(QuadVertex), v->rgba);
-        else glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &v->s);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &v->s);
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(n * 6), GL_UNSIGNED_SHORT, indices);
     }
     if (filled || kind == QuadKind::turned) {

@@ -149,6 +149,16 @@ TEST_F(Batch, LongBatchesAndFontSpritesBetweenPrints) {
              for (int i = 0; i < 17000; ++i)
                  r().fill_rect((i * 7) % 60, (i * 11) % 44, 1 + i % 5, 1 + i % 4, (i * 0x10305) & 0xffffff);
          }},
+        {"rectangles far outside the window, clipped",
+         [this] {
+             for (int o : {0, 1, 2, 3}) {
+                 r().set_orientation(o);
+                 r().fill_rect(-100000, -70000, 100040, 70030, 0x3080ff);
+                 r().fill_rect(50, 40, 90000, 123457, 0xff8040);
+                 r().fill_rect(-3, 20, 2000000, 3, 0x40ff80 + o);
+             }
+             r().set_orientation(0);
+         }},
         {"17600 glyphs",
          [this] {
              for (int i = 0; i < 800; ++i)
