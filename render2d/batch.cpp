@@ -1,7 +1,8 @@
 // The 2D draw batch and the remembered GL state of OpenGLRainbows.
 //
 // Sprites, animation frames, glyphs and rectangles are collected as quads
-// in one vertex array and drawn with one indexed triangle list when the
+// in one vertex array and drawn with one indexed triangle list (rectangles:
+// one quad list) when the
 // kind, texture, wrap mode or filter changes, before any other GL use and
 // at presentation. Each quad is split into the two triangles, with their
 // vertices in the order, that the rasteriser gets from the single fan (or,
@@ -20,6 +21,7 @@
 #include "render2d/rainbows.hpp"
 
 #include <cmath>
+#include <cstring>
 
 namespace crv {
 
@@ -27,6 +29,8 @@ namespace {
 
 constexpr std::uint8_t k_vertex_array = 1, k_texcoord_array = 2, k_colour_array = 4;
 constexpr GLuint k_unknown_texture = ~GLuint{0};
+// The most quads one draw call takes: 4 vertices each, numbered in 16 bits.
+constexpr std::size_t k_quads_per_draw = 16384;
 
 
 }  // namespace
@@ -121,37 +125,52 @@ OpenGLRainbows::QuadVertex* OpenGLRainbows::add_quads(QuadKind kind, std::int32_
                                                       std::int32_t count, bool glyphs) {
     GLint filter = sprite >= 0 ? (smoothing ? GL_LINEAR : GL_NEAREST) : 0;
     if (!pending_lines_.empty()) draw_pending_lines();
-    if (quad_kind_ != kind || quad_sprite_ != sprite || quad_wrap_ != wrap || quad_filter_ != filter) {
+    // Glyphs and other quads split a quad along different diagonals; a
+    // batch holds one kind so that it can use one prebuilt index list.
+    if (quad_kind_ != kind || quad_sprite_ != sprite || quad_wrap_ != wrap || quad_filter_ != filter ||
+        quad_glyphs_ != glyphs) {
         if (quad_kind_ != QuadKind::none) draw_pending_quads();
         quad_kind_ = kind;
         quad_sprite_ = sprite;
         quad_wrap_ = wrap;
         quad_filter_ = filter;
+        quad_glyphs_ = glyphs;
     }
-    std::size_t first = quads_.size();
-    quads_.resize(first + static_cast<std::size_t>(count) * 4);
-    std::size_t at = quad_indices_.size();
-    quad_indices_.resize(at + static_cast<std::size_t>(count) * 6);
-    GLuint* index = &quad_indices_[at];
-    for (std::int32_t q = 0; q < count; ++q, index += 6) {
-        auto b = static_cast<GLuint>(first + static_cast<std::size_t>(q) * 4);
-        if (glyphs) {
-            // Even, then odd triangle of a strip.
-            index[0] = b; index[1] = b + 1; index[2] = b + 2;
-            index[3] = b + 2; index[4] = b + 1; index[5] = b + 3;
-        } else {
-            // A fan around the first vertex.
-            index[0] = b; index[1] = b + 1; index[2] = b + 2;
-            index[3] = b; index[4] = b + 2; index[5] = b + 3;
-        }
+    auto n = static_cast<std::size_t>(count);
+    if (quad_count_ + n > quad_capacity_) grow_quads(n);
+    QuadVertex* v = &quads_[quad_count_ * 4];
+    quad_count_ += n;
+    return v;
+}
+
+void OpenGLRainbows::grow_quads(std::size_t count) {
+    std::size_t capacity = quad_capacity_ < 1024 ? 1024 : quad_capacity_ * 2;
+    while (capacity < quad_count_ + count) capacity *= 2;
+    std::unique_ptr<QuadVertex[]> store(new QuadVertex[capacity * 4]);
+    if (quad_count_ > 0) std::memcpy(store.get(), quads_.get(), quad_count_ * 4 * sizeof(QuadVertex));
+    quads_ = std::move(store);
+    quad_capacity_ = capacity;
+    if (!fan_indices_.empty()) return;
+    std::vector<GLushort> fan(k_quads_per_draw * 6), strip(k_quads_per_draw * 6);
+    for (std::size_t q = 0; q < k_quads_per_draw; ++q) {
+        auto b = static_cast<GLushort>(q * 4);
+        GLushort* f = &fan[q * 6];
+        GLushort* t = &strip[q * 6];
+        // A fan around the first vertex.
+        f[0] = b; f[1] = b + 1; f[2] = b + 2;
+        f[3] = b; f[4] = b + 2; f[5] = b + 3;
+        // Even, then odd triangle of a strip.
+        t[0] = b; t[1] = b + 1; t[2] = b + 2;
+        t[3] = b + 2; t[4] = b + 1; t[5] = b + 3;
     }
-    return &quads_[first];
+    fan_indices_ = std::move(fan);
+    strip_indices_ = std::move(strip);
 }
 
 void OpenGLRainbows::draw_pending_quads() {
     QuadKind kind = quad_kind_;
     quad_kind_ = QuadKind::none;
-    if (quads_.empty()) return;
+    if (quad_count_ == 0) return;
     bool filled = kind == QuadKind::filled;
     if (filled) {
         // As the pixel-exact primitives: untextured, no alpha test, the
@@ -177,10 +196,24 @@ void OpenGLRainbows::draw_pending_quads() {
         }
     }
     set_client_arrays(true, !filled, filled);
-    glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_[0].x);
-    if (filled) glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(QuadVertex), quads_[0].rgba);
-    else glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_[0].s);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quad_indices_.size()), GL_UNSIGNED_INT, quad_indices_.data());
+    if (filled) {
+        // Rectangles are axis-parallel and one colour each, so how a quad is
+        // split into triangles changes no pixel: drawn as quads they cost
+        // the driver least.
+        glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_[0].x);
+        glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(QuadVertex), quads_[0].rgba);
+        glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quad_count_ * 4));
+    }
+    // 16-bit indices keep what the driver copies per call small; a longer
+    // batch is drawn in runs of k_quads_per_draw, in order.
+    const GLushort* indices = quad_glyphs_ ? strip_indices_.data() : fan_indices_.data();
+    for (std::size_t first = 0; first < quad_count_ && !filled; first += k_quads_per_draw) {
+        std::size_t n = quad_count_ - first < k_quads_per_draw ? quad_count_ - first : k_quads_per_draw;
+        const QuadVertex* v = &quads_[first * 4];
+        glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &v->x);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &v->s);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(n * 6), GL_UNSIGNED_SHORT, indices);
+    }
     if (filled || kind == QuadKind::turned) {
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
@@ -190,8 +223,7 @@ void OpenGLRainbows::draw_pending_quads() {
         glColor4f(1.0f, 1.0f, 1.0f, global_alpha);
         glEnable(GL_ALPHA_TEST);
     }
-    quads_.clear();
-    quad_indices_.clear();
+    quad_count_ = 0;
 }
 
 void OpenGLRainbows::draw_pending_lines() {

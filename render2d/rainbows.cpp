@@ -308,16 +308,26 @@ void OpenGLRainbows::fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, s
         h = -h;
     }
     if (w == 0 || h == 0) return;
-    const float quad[4][4] = {{float(x), float(y + h), 0, 0},
-                              {float(x + w), float(y + h), 0, 0},
-                              {float(x + w), float(y), 0, 0},
-                              {float(x), float(y), 0, 0}};
+    auto left = static_cast<float>(x), right = static_cast<float>(x + w);
+    auto top = static_cast<float>(y), bottom = static_cast<float>(y + h);
     if (batching_) {
-        QuadVertex* v = add_quads(QuadKind::filled, -1, 0, 1, false);
-        for (const auto& q : quad) *v++ = QuadVertex{q[0], q[1], 0, 0, {red(colour), green(colour), blue(colour),
-                                                                       primitive_alpha(colour)}};
+        // The fan's corners, the colour packed once. A rectangle after a
+        // rectangle needs no batch-key checks: a pending filled batch has
+        // no lines before it and always the same key.
+        QuadVertex* v = nullptr;
+        if (quad_kind_ == QuadKind::filled && quad_count_ < quad_capacity_) v = &quads_[quad_count_++ * 4];
+        else v = add_quads(QuadKind::filled, -1, 0, 1, false);
+        const QuadVertex corner{left, bottom, 0, 0, {red(colour), green(colour), blue(colour), primitive_alpha(colour)}};
+        v[0] = corner;
+        v[1] = corner;
+        v[1].x = right;
+        v[2] = v[1];
+        v[2].y = top;
+        v[3] = v[2];
+        v[3].x = left;
         return;
     }
+    const float quad[4][4] = {{left, bottom, 0, 0}, {right, bottom, 0, 0}, {right, top, 0, 0}, {left, top, 0, 0}};
     flush_batch();
     begin_pixel_exact(colour);
     set_client_arrays(true, false, false);

@@ -302,6 +302,8 @@ private:
     // (sprite -1: untextured); flushes what is pending when it differs.
     // Returns room for `count` quads (4 vertices each).
     QuadVertex* add_quads(QuadKind kind, std::int32_t sprite, GLint wrap, std::int32_t count, bool glyphs);
+    // Makes room for `count` more quads (keeping the pending ones).
+    void grow_quads(std::size_t count);
     // The matrices the turned quads are transformed with; false when they
     // are not the plain 2D ones (then turned sprites take the matrix path).
     bool load_turn_matrices();
@@ -385,8 +387,16 @@ private:
     std::int32_t quad_sprite_ = -1;
     GLint quad_wrap_ = 0;
     GLint quad_filter_ = 0;
-    std::vector<QuadVertex> quads_;
-    std::vector<GLuint> quad_indices_;
+    bool quad_glyphs_ = false;  // strip-ordered triangles (glyphs), else fans
+    // Pending quads: quad_count_ of quad_capacity_ (4 vertices each), left
+    // uninitialised until written. The two index lists are built once, for
+    // the most quads one draw call takes (16-bit indices: 16384 quads), so
+    // adding a quad writes only its vertices.
+    std::unique_ptr<QuadVertex[]> quads_;
+    std::size_t quad_count_ = 0;
+    std::size_t quad_capacity_ = 0;
+    std::vector<GLushort> fan_indices_;
+    std::vector<GLushort> strip_indices_;
     std::uint32_t gl_generation_ = 1;
     bool gl_known_ = false;      // the remembered values below hold
     bool texturing_on_ = false;  // GL_TEXTURE_2D on unit 0

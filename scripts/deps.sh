@@ -10,7 +10,7 @@ packages=(
   libsdl2-dev libgl-dev libgl1-mesa-dri mesa-utils
   liblzo2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libopenal-dev libmpv-dev libgtk-3-dev
-  libboost-graph-dev
+  libboost-graph-dev libsfml-dev
   python3 curl nginx
   xvfb xauth xdotool x11-utils openbox imagemagick xterm
 )

@@ -220,6 +220,8 @@ void BM_CeilingRectsPerFrame(benchmark::State& state) {
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         r.flush();
+        // Untextured, whatever the last drawing left bound.
+        glDisable(GL_TEXTURE_2D);
         ColourVertex* v = quads.data();
         for (int i = 0; i < 10000; ++i) {
             auto x = static_cast<float>(rect_x(i)), y = static_cast<float>(rect_y(i));

@@ -135,6 +135,53 @@ TEST_F(Batch, MixedFrameMatchesCallByCallDrawing) {
     }
 }
 
+// Batches longer than one draw call takes (rectangles and glyphs past
+// 16384 quads) keep their order across the split; the font's texture drawn
+// as a sprite between prints (another triangle order, the same texture)
+// keeps its place too.
+TEST_F(Batch, LongBatchesAndFontSpritesBetweenPrints) {
+    const struct {
+        const char* what;
+        std::function<void()> frame;
+    } cases[] = {
+        {"17000 rectangles",
+         [this] {
+             for (int i = 0; i < 17000; ++i)
+                 r().fill_rect((i * 7) % 60, (i * 11) % 44, 1 + i % 5, 1 + i % 4, (i * 0x10305) & 0xffffff);
+         }},
+        {"rectangles far outside the window, clipped",
+         [this] {
+             for (int o : {0, 1, 2, 3}) {
+                 r().set_orientation(o);
+                 r().fill_rect(-100000, -70000, 100040, 70030, 0x3080ff);
+                 r().fill_rect(50, 40, 90000, 123457, 0xff8040);
+                 r().fill_rect(-3, 20, 2000000, 3, 0x40ff80 + o);
+             }
+             r().set_orientation(0);
+         }},
+        {"17600 glyphs",
+         [this] {
+             for (int i = 0; i < 800; ++i)
+                 r().text_print("Score 0001234  Lives 3", 22, static_cast<float>((i * 3) % 50) - 20,
+                                static_cast<float>((i * 5) % 44), i % 2 == 0);
+         }},
+        {"font texture as a sprite between prints",
+         [this] {
+             for (int i = 0; i < 8; ++i) {
+                 r().text_print("Wq", 2, static_cast<float>(i * 5), static_cast<float>(i * 4), true);
+                 r().sprite_draw(k_font_sprite_base, i * 6 - 40, i * 3 - 20);
+                 r().sprite_draw_stretched(k_font_sprite_base, i * 4, 30, 9, 9);
+             }
+             r().fill_rect(0, 0, 64, 48, 0x30a0a0);
+             for (int i = 0; i < 8; ++i) {
+                 r().sprite_draw_stretched(k_font_sprite_base, i * 4, i * 2, 12, 12);
+                 r().text_print("Wq", 2, static_cast<float>(i * 5), static_cast<float>(i * 4), true);
+             }
+         }},
+    };
+    for (const auto& c : cases) expect_same_picture(c.frame, c.what);
+}
+
 // The same sprite over and over is one draw call; the pictures of drawing
 // order (later sprites cover earlier ones, also across textures) stay.
 TEST_F(Batch, DrawingOrderSurvivesAcrossTexturesAndKinds) {
