@@ -464,7 +464,12 @@ bool sock_set_blocking(int socket, bool blocking) {
     return plat::socket_set_blocking(e.socket, blocking);
 }
 
-bool sock_close(int socket) {
+namespace {
+
+// Takes the entry out of the table and closes its handle. A held socket is
+// not the game's to close (its owner's thread may be using it), so only its
+// owner passes `owner`.
+bool close_entry(int socket, bool owner) {
     SocketEntry e;
     {
         if (socket < 0 || socket >= k_socket_count) {
@@ -473,9 +478,7 @@ bool sock_close(int socket) {
         }
         SocketLayer& l = layer();
         std::lock_guard<std::mutex> guard(l.lock);
-        // A held socket is not the game's to close: its owner's thread may
-        // be using it.
-        if (l.entries[socket].state != EntryState::open || l.entries[socket].held) {
+        if (l.entries[socket].state != EntryState::open || (l.entries[socket].held && !owner)) {
             fail(plat::k_err_not_socket);
             return false;
         }
@@ -486,6 +489,10 @@ bool sock_close(int socket) {
     close_handle(e.socket, e.is_udp, &ok);
     return ok;
 }
+
+}  // namespace
+
+bool sock_close(int socket) { return close_entry(socket, false); }
 
 bool sock_hold(int socket) {
     if (socket >= 0 && socket < k_socket_count) {
@@ -500,26 +507,7 @@ bool sock_hold(int socket) {
     return false;
 }
 
-bool sock_close_held(int socket) {
-    SocketEntry e;
-    {
-        if (socket < 0 || socket >= k_socket_count) {
-            fail(plat::k_err_not_socket);
-            return false;
-        }
-        SocketLayer& l = layer();
-        std::lock_guard<std::mutex> guard(l.lock);
-        if (l.entries[socket].state != EntryState::open) {
-            fail(plat::k_err_not_socket);
-            return false;
-        }
-        e = l.entries[socket];
-        l.entries[socket] = SocketEntry{};
-    }
-    bool ok = false;
-    close_handle(e.socket, e.is_udp, &ok);
-    return ok;
-}
+bool sock_close_held(int socket) { return close_entry(socket, true); }
 
 void sock_set_before_shutdown_all(void (*hook)()) {
     SocketLayer& l = layer();
