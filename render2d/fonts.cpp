@@ -134,6 +134,45 @@ std::int32_t texture_side(std::int32_t n) {
     return side;
 }
 
+// Where a font image's glyphs lie: 16 columns, and 16 rows of 256 codes
+// (images at least as tall as wide) or 8 rows of 128 codes (wide images).
+struct FontLayout {
+    std::int32_t count, rows;
+    float cell_height, row_height, fixed_advance, fixed_s;
+
+    explicit FontLayout(const SpriteRecord& r) {
+        const bool tall = r.image_width <= r.image_height;
+        count = tall ? 256 : 128;
+        rows = tall ? 16 : 8;
+        cell_height = static_cast<float>(tall ? r.image_height / 16 : r.image_height / 8);
+        row_height = r.t_extent / static_cast<float>(rows);
+        fixed_advance = static_cast<float>(r.image_width / 16);
+        fixed_s = r.s_extent / 16;
+    }
+};
+
+// One glyph's pen advance and texture rectangle (t0 its lower edge).
+struct GlyphCell {
+    float advance, s0, s1, t0, t1;
+};
+
+GlyphCell glyph_cell(const FontLayout& f, const GlyphRecord* glyphs, std::int32_t k, bool proportional) {
+    const std::int32_t column = k % 16, row = k / 16;
+    GlyphCell c{};
+    c.t0 = f.row_height * static_cast<float>(f.rows - 1 - row);
+    c.t1 = c.t0 + f.row_height;
+    if (proportional) {
+        c.advance = glyphs[k].advance;
+        c.s0 = glyphs[k].s0;
+        c.s1 = glyphs[k].s1;
+    } else {
+        c.advance = f.fixed_advance;
+        c.s0 = static_cast<float>(column) * f.fixed_s;
+        c.s1 = c.s0 + f.fixed_s;
+    }
+    return c;
+}
+
 }  // namespace
 
 void OpenGLRainbows::font_install_builtin(std::int32_t slot) {
@@ -265,37 +304,20 @@ void OpenGLRainbows::text_print(const char* text, std::int32_t length, float x, 
     // Each glyph is a quad of the batch; its two triangles are the ones the
     // string's triangle strip gives it (the joining triangles between
     // glyphs have no area).
-    std::int32_t w = r.image_width, h = r.image_height;
-    bool tall = w <= h;
-    std::int32_t count = tall ? 256 : 128, rows = tall ? 16 : 8;
-    auto cell_height = static_cast<float>(tall ? h / 16 : h / 8);
-    float row_height = r.t_extent / static_cast<float>(rows);
+    const FontLayout f(r);
     const GlyphRecord* glyphs = glyphs_[current_font_];
     std::int32_t glyph_count = 0;
-    while (glyph_count < length && static_cast<std::uint8_t>(text[glyph_count]) % count != 0) ++glyph_count;
+    while (glyph_count < length && static_cast<std::uint8_t>(text[glyph_count]) % f.count != 0) ++glyph_count;
     if (glyph_count == 0) return;
     QuadVertex* v = add_quads(QuadKind::textured, k_font_sprite_base + current_font_, GL_REPEAT, glyph_count, true);
     float pen_x = std::ceil(x), pen_y = std::ceil(y);
-    float fixed_advance = static_cast<float>(w / 16), fixed_s = r.s_extent / 16;
     for (std::int32_t i = 0; i < glyph_count; ++i) {
-        std::int32_t k = static_cast<std::uint8_t>(text[i]) % count;
-        std::int32_t column = k % 16, row = k / 16;
-        float t0 = row_height * static_cast<float>(rows - 1 - row), t1 = t0 + row_height;
-        float advance = 0, s0 = 0, s1 = 0;
-        if (proportional) {
-            advance = glyphs[k].advance;
-            s0 = glyphs[k].s0;
-            s1 = glyphs[k].s1;
-        } else {
-            advance = fixed_advance;
-            s0 = static_cast<float>(column) * fixed_s;
-            s1 = s0 + fixed_s;
-        }
-        float right = pen_x + advance, bottom = pen_y + cell_height;
-        v[0] = QuadVertex{pen_x, bottom, s0, t0, {255, 255, 255, 255}};
-        v[1] = QuadVertex{pen_x, pen_y, s0, t1, {255, 255, 255, 255}};
-        v[2] = QuadVertex{right, bottom, s1, t0, {255, 255, 255, 255}};
-        v[3] = QuadVertex{right, pen_y, s1, t1, {255, 255, 255, 255}};
+        const GlyphCell c = glyph_cell(f, glyphs, static_cast<std::uint8_t>(text[i]) % f.count, proportional);
+        float right = pen_x + c.advance, bottom = pen_y + f.cell_height;
+        v[0] = QuadVertex{pen_x, bottom, c.s0, c.t0, {255, 255, 255, 255}};
+        v[1] = QuadVertex{pen_x, pen_y, c.s0, c.t1, {255, 255, 255, 255}};
+        v[2] = QuadVertex{right, bottom, c.s1, c.t0, {255, 255, 255, 255}};
+        v[3] = QuadVertex{right, pen_y, c.s1, c.t1, {255, 255, 255, 255}};
         v += 4;
         pen_x = right;
     }
@@ -307,11 +329,7 @@ void OpenGLRainbows::text_print_direct(const char* text, std::int32_t length, fl
                                        float z) {
     const SpriteRecord& r = sprite(k_font_sprite_base + current_font_);
     flush_batch();
-    std::int32_t w = r.image_width, h = r.image_height;
-    bool tall = w <= h;
-    std::int32_t count = tall ? 256 : 128, rows = tall ? 16 : 8;
-    auto cell_height = static_cast<float>(tall ? h / 16 : h / 8);
-    float row_height = r.t_extent / static_cast<float>(rows);
+    const FontLayout f(r);
     // The store grows like the batch store: at least 512 vertices, then in
     // steps of 128.
     std::size_t needed = static_cast<std::size_t>(length) * 4;
@@ -326,28 +344,17 @@ void OpenGLRainbows::text_print_direct(const char* text, std::int32_t length, fl
     float* v = text_vertices_.data();
     GLsizei vertices = 0;
     for (std::int32_t i = 0; i < length; ++i) {
-        std::int32_t k = static_cast<std::uint8_t>(text[i]) % count;
+        std::int32_t k = static_cast<std::uint8_t>(text[i]) % f.count;
         if (k == 0) break;
-        std::int32_t column = k % 16, row = k / 16;
-        float t0 = row_height * static_cast<float>(rows - 1 - row), t1 = t0 + row_height;
-        float advance = 0, s0 = 0, s1 = 0;
-        if (proportional) {
-            advance = glyphs[k].advance;
-            s0 = glyphs[k].s0;
-            s1 = glyphs[k].s1;
-        } else {
-            advance = static_cast<float>(w / 16);
-            s0 = static_cast<float>(column) * (r.s_extent / 16);
-            s1 = s0 + r.s_extent / 16;
-        }
-        const float quad[4][5] = {{pen_x, pen_y + cell_height, z, s0, t0},
-                                  {pen_x, pen_y, z, s0, t1},
-                                  {pen_x + advance, pen_y + cell_height, z, s1, t0},
-                                  {pen_x + advance, pen_y, z, s1, t1}};
+        const GlyphCell c = glyph_cell(f, glyphs, k, proportional);
+        const float quad[4][5] = {{pen_x, pen_y + f.cell_height, z, c.s0, c.t0},
+                                  {pen_x, pen_y, z, c.s0, c.t1},
+                                  {pen_x + c.advance, pen_y + f.cell_height, z, c.s1, c.t0},
+                                  {pen_x + c.advance, pen_y, z, c.s1, c.t1}};
         std::copy(&quad[0][0], &quad[0][0] + 20, v);
         v += 20;
         vertices += 4;
-        pen_x += advance;
+        pen_x += c.advance;
     }
     if (vertices == 0) return;
     set_client_arrays(true, true, false);
