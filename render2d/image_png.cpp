@@ -80,6 +80,10 @@ ReadOutcome read_rows() {
     png_set_user_limits(png, static_cast<png_uint_32>(image_side_limit()),
                         static_cast<png_uint_32>(image_side_limit()));
     png_set_chunk_malloc_max(png, 8u << 20);
+    // Only the image's own chunks (header, palette, transparency, data,
+    // end) are read; every other chunk is skipped unread, so that a length
+    // field in one of them can never make the decoder allocate it.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_sig_bytes(png, 4);
     png_read_info(png, info);
     png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);

@@ -65,9 +65,12 @@ for t in $selected; do
   [ "$t" = mesh ] && options+=(-max_len=1048576)
   [ -f "tests/fuzz/dict/$t.dict" ] && options+=(-dict="$root/tests/fuzz/dict/$t.dict")
   seeds=$root/tests/fuzz/corpus/$t
+  # Inputs that once failed are run again first, under the same limits.
+  regressions=()
+  [ -d "$root/tests/fuzz/regressions/$t" ] && regressions=("$root/tests/fuzz/regressions/$t")
   echo "== fuzz $t (${seconds} s)"
   log=$build/fuzz-$t.log
-  if "$build/bin/fuzz_$t" "${options[@]}" ${FUZZ_OPTIONS:-} "$work" "$seeds" >"$log" 2>&1; then
+  if "$build/bin/fuzz_$t" "${options[@]}" ${FUZZ_OPTIONS:-} "$work" "$seeds" "${regressions[@]}" >"$log" 2>&1; then
     # The last progress line (coverage, executions per second), then the
     # totals.
     { grep -E '^#[0-9]+' "$log" | tail -1; grep -E 'stat::(number_of_executed_units|peak_rss_mb)' "$log"; } |
