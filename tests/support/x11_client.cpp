@@ -46,6 +46,26 @@ std::string name_of(Display* d, Window w) {
     return result;
 }
 
+// Windows of other clients may vanish while they are looked at (a game
+// re-creates its window, or ends); the default handler would end the test
+// program on the BadWindow that follows.
+int ignore_errors(Display*, XErrorEvent*) { return 0; }
+
+class ErrorsIgnored {
+public:
+    explicit ErrorsIgnored(Display* d) : display_(d), previous_(XSetErrorHandler(ignore_errors)) {}
+    ~ErrorsIgnored() {
+        XSync(display_, False);
+        XSetErrorHandler(previous_);
+    }
+    ErrorsIgnored(const ErrorsIgnored&) = delete;
+    ErrorsIgnored& operator=(const ErrorsIgnored&) = delete;
+
+private:
+    Display* display_;
+    int (*previous_)(Display*, XErrorEvent*);
+};
+
 Window search(Display* d, Window w, const std::string& name) {
     if (name_of(d, w) == name) return w;
     Window root, parent, *children = nullptr;
@@ -65,7 +85,11 @@ std::uint64_t find_window(const std::string& name, int timeout_ms) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < deadline) {
         XSync(d, False);
-        Window w = search(d, DefaultRootWindow(d), name);
+        Window w = 0;
+        {
+            ErrorsIgnored guard(d);
+            w = search(d, DefaultRootWindow(d), name);
+        }
         if (w != 0) return w;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -75,6 +99,7 @@ std::uint64_t find_window(const std::string& name, int timeout_ms) {
 std::string window_title(std::uint64_t window) {
     Display* d = display();
     XSync(d, False);
+    ErrorsIgnored guard(d);
     return name_of(d, static_cast<Window>(window));
 }
 
@@ -125,7 +150,11 @@ void press_keys(std::uint64_t window, const std::string& keys) {
     std::string id = std::to_string(window);
     shell("xdotool keydown --window " + id + " " + keys + " 2>/dev/null");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    shell("xdotool keyup --window " + id + " " + keys + " 2>/dev/null");
+    // A key that ends the program takes its window away before the release:
+    // the keys are then released without a window, or they would stay down
+    // in the X server for every later test.
+    if (shell("xdotool keyup --window " + id + " " + keys + " 2>/dev/null") != 0)
+        shell("xdotool keyup " + keys + " 2>/dev/null");
 }
 
 RunningChild::RunningChild(const std::string& program, const std::string& output_file,
