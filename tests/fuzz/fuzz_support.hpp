@@ -3,6 +3,7 @@
 // harness finds two ways of reading the same bytes disagreeing.
 #pragma once
 
+#include "render2d/image.hpp"
 #include "sys/resource.hpp"
 
 #include <cstdint>
@@ -38,6 +39,22 @@ inline void check(bool condition, const char* what) {
     if (condition) return;
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+// An image decoder read from a "mem://" name and from a file must give the
+// same image, with a pixel buffer of the image's size.
+template <typename Decoder>
+void check_image_decoder(Decoder decode, const char* suffix, const std::uint8_t* data, std::size_t size) {
+    static const std::string file = scratch_name(suffix);
+    DecodedImage from_memory, from_file;
+    bool a = decode(from_memory, memory_name_of(data, size).c_str(), 0xFF00FF);
+    write_file(file, data, size);
+    bool b = decode(from_file, file.c_str(), 0xFF00FF);
+    check(a == b && from_memory.width == from_file.width && from_memory.height == from_file.height &&
+              from_memory.pixels == from_file.pixels,
+          "memory and file decodes differ");
+    check(!a || from_memory.pixels.size() == static_cast<std::size_t>(from_memory.width) * from_memory.height * 4,
+          "pixel buffer does not match the image size");
 }
 
 }  // namespace crv::fuzz

@@ -4,16 +4,6 @@
 #include "tests/fuzz/fuzz_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace crv;
-    static const std::string file = fuzz::scratch_name(".bmp");
-    DecodedImage from_memory, from_file;
-    bool a = decode_bmp(from_memory, fuzz::memory_name_of(data, size).c_str(), 0xFF00FF);
-    fuzz::write_file(file, data, size);
-    bool b = decode_bmp(from_file, file.c_str(), 0xFF00FF);
-    fuzz::check(a == b && from_memory.width == from_file.width && from_memory.height == from_file.height &&
-                    from_memory.pixels == from_file.pixels,
-                "memory and file decodes differ");
-    fuzz::check(!a || from_memory.pixels.size() == static_cast<std::size_t>(from_memory.width) * from_memory.height * 4,
-                "pixel buffer does not match the image size");
+    crv::fuzz::check_image_decoder(crv::decode_bmp, ".bmp", data, size);
     return 0;
 }
