@@ -1,6 +1,6 @@
 #include "app/callbacks.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "sys/foreign.hpp"
 
 namespace crv {

@@ -1,6 +1,6 @@
 #include "app/clock.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/present.hpp"
 #include "platform/clock.hpp"
 #include "render2d/rainbows.hpp"

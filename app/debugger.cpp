@@ -1,6 +1,6 @@
 #include "app/debugger.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "input/input.hpp"
 #include "platform/debug_channel.hpp"

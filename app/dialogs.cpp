@@ -1,6 +1,6 @@
 #include "app/dialogs.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/gl_window.hpp"
 #include "app/present.hpp"
 #include "input/input.hpp"

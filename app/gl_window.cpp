@@ -1,8 +1,8 @@
 #include "app/gl_window.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "app/present.hpp"
 #include "platform/clock.hpp"
 #include "platform/window.hpp"

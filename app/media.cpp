@@ -1,6 +1,6 @@
 #include "app/media.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/callbacks.hpp"
 #include "app/clock.hpp"
 #include "app/present.hpp"

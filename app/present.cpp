@@ -1,6 +1,6 @@
 #include "app/present.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/callbacks.hpp"
 #include "app/frame_capture.hpp"
 #include "app/gl_window.hpp"

@@ -1,9 +1,9 @@
 #include "app/startup.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/gl_window.hpp"
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "app/present.hpp"
 #include "app/termination.hpp"
 #include "core/number_text.hpp"

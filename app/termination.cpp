@@ -1,7 +1,7 @@
 #include "app/termination.hpp"
 
-#include "app/app_state.hpp"
-#include "app/log.hpp"
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "app/media.hpp"
 #include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"

@@ -1,6 +1,6 @@
 #include "app/text_input.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/present.hpp"
 #include "core/number_text.hpp"
 #include "input/input.hpp"

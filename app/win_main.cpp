@@ -1,4 +1,4 @@
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/game_module.hpp"
 #include "app/startup.hpp"
 #include "app/termination.hpp"

@@ -5,7 +5,7 @@
 //
 // Built with debugger hooks: every statement reports its source line, and
 // the locals are published in declaration order.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/debugger.hpp"
 #include "app/game_module.hpp"
 #include "app/present.hpp"

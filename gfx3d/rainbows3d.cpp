@@ -1,6 +1,6 @@
 #include "gfx3d/rainbows3d.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/number_text.hpp"
 #include "gfx3d/world_texture.hpp"
 #include "render2d/gl_api.hpp"
@@ -63,7 +63,11 @@ void build_neighbours(const GrowVector<MeshVertex>& tris, std::vector<std::int32
 
 }  // namespace
 
-Rainbows3D::Rainbows3D(OpenGLRainbows* renderer) : renderer_(renderer) {}
+Rainbows3D::Rainbows3D(OpenGLRainbows* renderer) : renderer_(renderer) {
+    // The hook reaches the engine through the run-time state, so it stays
+    // harmless after the engine is gone.
+    if (renderer_ != nullptr) renderer_->before_viewport_change = &finish_3d_shadow_pass;
+}
 
 Rainbows3D::~Rainbows3D() {
     for (ObjectEntry& e : objects_) release_entry(e);

@@ -1,7 +1,7 @@
 #include "input/input.hpp"
 
-#include "app/app_state.hpp"
-#include "app/log.hpp"
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "platform/joystick.hpp"
 #include "platform/keyboard.hpp"
 #include "platform/mouse.hpp"

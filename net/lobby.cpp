@@ -1,6 +1,6 @@
 #include "net/lobby.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "net/lobby_frames.hpp"
 #include "net/socket.hpp"
 

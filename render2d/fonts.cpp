@@ -2,7 +2,7 @@
 // their measured glyphs, fixed and proportional printing, text width.
 #include "render2d/rainbows.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "render2d/image.hpp"
 #include "sys/resource.hpp"

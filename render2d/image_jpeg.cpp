@@ -4,7 +4,7 @@
 // state that must survive the jump lives at file level.
 #include "render2d/image.hpp"
 
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "platform/files.hpp"
 #include "sys/resource.hpp"
 

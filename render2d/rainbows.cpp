@@ -1,7 +1,6 @@
 #include "render2d/rainbows.hpp"
 
-#include "app/app_state.hpp"
-#include "gfx3d/rainbows3d.hpp"
+#include "runtime/app_state.hpp"
 #include "platform/window.hpp"
 
 #include <algorithm>
@@ -118,7 +117,7 @@ void OpenGLRainbows::get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t
 
 void OpenGLRainbows::set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     flush();
-    finish_3d_shadow_pass();
+    if (before_viewport_change != nullptr) before_viewport_change();
     bool on_surface = current_surface >= 0 && current_surface < k_surface_count;
     if (w <= 0 || h <= 0) {
         x = 0;

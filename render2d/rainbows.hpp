@@ -250,6 +250,9 @@ public:
     // Where shader messages go (each text followed by a line break); the
     // debug output unless replaced.
     void (*shader_message)(const char* text) = nullptr;
+    // Called before the viewport changes: the 3D engine, which sits above
+    // this renderer, ends a pending shadow pass there. Null: nothing to do.
+    void (*before_viewport_change)() = nullptr;
 
     // --- frame ---
     // Sends batched drawing to OpenGL, leaves the client arrays disabled and

@@ -4,7 +4,7 @@
 // renderer's shader message routine (the debug output by default).
 #include "render2d/rainbows.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "render2d/shader_source.hpp"
 #include "sys/resource.hpp"

@@ -3,7 +3,7 @@
 // animation frame, pixel-exact collision and the tiled background slots.
 #include "render2d/rainbows.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "core/number_text.hpp"
 #include "render2d/image.hpp"

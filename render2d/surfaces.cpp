@@ -3,8 +3,8 @@
 // background slots, and saving sprites and screenshots as image files.
 #include "render2d/rainbows.hpp"
 
-#include "app/app_state.hpp"
-#include "app/log.hpp"
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "core/fatal.hpp"
 #include "render2d/image.hpp"
 

@@ -1,6 +1,6 @@
 #include "sound/sound.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "core/number_text.hpp"
 #include "sound/wave_reader.hpp"

@@ -1,6 +1,6 @@
 #include "sys/foreign.hpp"
 
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "core/fatal.hpp"
 #include "platform/dynlib.hpp"
 

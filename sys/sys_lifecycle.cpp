@@ -1,6 +1,6 @@
 #include "sys/sys_lifecycle.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "platform/files.hpp"
 #include "platform/paths.hpp"
 #include "sys/line_file.hpp"

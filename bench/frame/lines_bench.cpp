@@ -1,7 +1,7 @@
 // Veltrack's 360 draw_line calls of one frame next to the same lines (and
 // end pixels) handed to OpenGL in one client-array call. Needs a display
 // (run under Xvfb: source scripts/xvfb.sh; start_xvfb).
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/gl_window.hpp"
 #include "render2d/gl_api.hpp"

@@ -6,7 +6,7 @@
 //    lies from the moment of the check (500 ms);
 //  - a pause of 300 ms on the real clock: how far the restart time moved.
 // Usage: music_timing (prints one line per measurement).
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/media.hpp"
 #include "platform/clock.hpp"

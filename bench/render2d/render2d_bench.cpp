@@ -6,7 +6,7 @@
 // prints or rectangles fit in the 16.7 ms of a 60 Hz frame at that rate.
 // Also the per-call cost of sprite_draw. Needs a display: run under Xvfb
 // (source scripts/xvfb.sh; start_xvfb) with CORVANE_AUTOMATION=1.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/gl_window.hpp"
 #include "core/dyn_array.hpp"

@@ -1,9 +1,9 @@
 // A small program with a nested routine, built with debugger hooks, for the
 // stepping tests: main reports lines 10..13 at call depth 1, inner reports
 // lines 20 and 21 at depth 2.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/debugger.hpp"
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "app/termination.hpp"
 #include "platform/debug_channel.hpp"
 

@@ -1,7 +1,7 @@
 // Runs one fatal path chosen by its argument, the way a game program would
 // hit it: bounds, append, data, assert, or a clean end_program.
-#include "app/app_state.hpp"
-#include "app/log.hpp"
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "app/termination.hpp"
 #include "core/data_list.hpp"
 #include "core/dyn_array.hpp"

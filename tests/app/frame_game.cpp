@@ -20,7 +20,7 @@
 //   "shell"  - opens a document (escape quits unless CRV_TEST_ESCAPE is 0),
 //              then prints "after open" and ends
 // It defines the frame's four callbacks, which say when they are called.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/game_module.hpp"
 #include "app/present.hpp"
 #include "app/termination.hpp"

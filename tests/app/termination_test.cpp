@@ -1,4 +1,4 @@
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "tests/support/child_process.hpp"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // light, fog and camera operations leave in OpenGL, and small scenes
 // compared with golden images (tests/gfx3d/golden; regenerate them with
 // CRV_UPDATE_GOLDEN=1) and checked for what they must show.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "gfx3d/rainbows3d.hpp"
 #include "platform/window.hpp"
 #include "render2d/image.hpp"

@@ -1,6 +1,6 @@
 #include "tests/input/input_fixture.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/present.hpp"
 #include "platform/clock.hpp"
 #include "platform/mouse.hpp"

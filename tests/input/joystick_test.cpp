@@ -1,6 +1,6 @@
 // Game controllers through virtual devices: axes, hat, buttons, names,
 // digital reading, rumble, hot-plugging and the screen orientation.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "input/input.hpp"
 #include "render2d/rainbows.hpp"
 #include "tests/input/virtual_pad.hpp"

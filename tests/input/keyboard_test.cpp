@@ -1,6 +1,6 @@
 // The real keyboard of the X server: key states by key code, characters
 // through the layout, and the typed-character queue.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "platform/clock.hpp"
 #include "tests/input/input_fixture.hpp"
 

@@ -1,9 +1,9 @@
 // The real mouse of the X server: position, buttons, motion and wheel, the
 // screen orientation, the captured (relative) mode stopping at the screen
 // edges, and a captured mouse let go during a debugger stop.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/debugger.hpp"
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 #include "platform/clock.hpp"
 #include "platform/debug_channel.hpp"
 #include "tests/input/input_fixture.hpp"

@@ -1,6 +1,6 @@
 // The typed-character queue and the key codes whose character is fixed,
 // without a window.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "input/input.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The bounded input wait and the blocking waits, with input arriving while
 // they wait.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/present.hpp"
 #include "platform/clock.hpp"
 #include "tests/input/input_fixture.hpp"

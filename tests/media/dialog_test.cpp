@@ -2,7 +2,7 @@
 // console window read back from the terminal that shows it.
 #include "app/dialogs.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "platform/files.hpp"
 #include "platform/window.hpp"
 #include "tests/support/child_process.hpp"

@@ -3,7 +3,7 @@
 // passed), prints the restarts, the time between them and whether sound
 // could be played, and ends through end_program.
 // MEDIA_GAME_MUSIC names the music file, MEDIA_GAME_SOUND the effect.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/game_module.hpp"
 #include "app/media.hpp"

@@ -2,7 +2,7 @@
 // time) or its file output (which writes what would be heard).
 #include "app/media.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "core/fatal.hpp"
 #include "platform/clock.hpp"

@@ -2,7 +2,7 @@
 // plays, then a key ends it.
 #include "app/media.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "input/input.hpp"
 #include "platform/media_player.hpp"

@@ -1,6 +1,6 @@
 #include "net/lobby.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "net/socket.hpp"
 #include "net_test_util.hpp"
 

@@ -1,6 +1,6 @@
 // Sprites on a real window: texture sizes and the mip chain, pixel arrays,
 // every drawing mode against golden images, colour keys and collision.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "render2d/image.hpp"
 #include "render2d/rainbows.hpp"
 #include "tests/render2d/render2d_support.hpp"

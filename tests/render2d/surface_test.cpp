@@ -1,6 +1,6 @@
 // Off-screen surfaces (framebuffer objects and the emulated path), grabbing,
 // backgrounds from the screen, screenshots and saved sprites.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "render2d/image.hpp"
 #include "render2d/rainbows.hpp"
 #include "tests/render2d/render2d_support.hpp"

@@ -1,5 +1,5 @@
 // Bitmap fonts and the text input line on a real window.
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/text_input.hpp"
 #include "input/input.hpp"
 #include "render2d/image.hpp"

@@ -2,7 +2,7 @@
 // into memory and the levels of the left and right sides are measured.
 #include "sound/sound.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "sys/resource.hpp"
 #include "tests/sound/wave_files.hpp"

@@ -1,6 +1,6 @@
 #include "tests/support/gl_window.hpp"
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "app/gl_window.hpp"
 #include "app/clock.hpp"
 #include "platform/window.hpp"

@@ -3,8 +3,8 @@
 // the call-by-name table and foreign binding seen through the debugger
 // channel and the log, and reading from a pack appended to this very
 // executable. The first argument picks what it does.
-#include "app/app_state.hpp"
-#include "app/log.hpp"
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "app/termination.hpp"
 #include "platform/debug_channel.hpp"
 #include "sys/channels.hpp"

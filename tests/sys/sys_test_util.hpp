@@ -2,7 +2,7 @@
 // environment, the current folder, and checks of fatal ends.
 #pragma once
 
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 #include "core/fatal.hpp"
 #include "sys/media_pack.hpp"
 #include "sys/resource.hpp"

@@ -1,8 +1,8 @@
-// AppState: the application frame's one global record (settings, window,
-// flags, clocks, error state) and the owning pointers of the run-time's
-// service objects. Lives from static initialisation to process exit; read
-// by every run-time module, written only by the frame's own operations.
-// Main thread only.
+// AppState: the run-time's one global record (settings, window, flags,
+// clocks, error state) and the owning pointers of the run-time's service
+// objects. It sits below the subsystems, which all read it; the
+// application frame (app/) fills it at start-up and drives it. Lives from
+// static initialisation to process exit. Main thread only.
 #pragma once
 
 #include "core/dyn_string.hpp"

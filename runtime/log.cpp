@@ -1,4 +1,4 @@
-#include "app/log.hpp"
+#include "runtime/log.hpp"
 
 #include "platform/paths.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/app_state.hpp"
+#include "runtime/app_state.hpp"
 
 namespace crv {
 
