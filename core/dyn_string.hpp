@@ -64,8 +64,10 @@ public:
     int compare(const char* other) const noexcept;
     int compare(const DynString& other) const noexcept { return compare(other.text_); }
 
-private:
+    // Appends count bytes as they are, zeros included (binary texts).
     void append_bytes(const char* bytes, std::uint32_t count);
+
+private:
     void assign_number(double value);
     void free_buffer() noexcept;
 

@@ -120,9 +120,7 @@ std::string body16(std::uint16_t v) {
 
 DynString bytes_to_text(const std::string& bytes) {
     DynString text;
-    if (bytes.empty()) return text;
-    text.reserve(static_cast<std::uint32_t>(bytes.size()), false);
-    for (char c : bytes) text += c;
+    text.append_bytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     return text;
 }
 

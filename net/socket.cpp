@@ -165,9 +165,7 @@ std::uint32_t address_bits(std::int64_t address) {
 
 DynString bytes_to_text(const char* bytes, int count) {
     DynString text;
-    if (count <= 0) return text;
-    text.reserve(static_cast<std::uint32_t>(count), false);
-    for (int i = 0; i < count; ++i) text += bytes[i];
+    if (count > 0) text.append_bytes(bytes, static_cast<std::uint32_t>(count));
     return text;
 }
 

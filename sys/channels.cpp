@@ -89,7 +89,7 @@ void put_integer(double channel, double value, int bytes) {
 void assign_bytes(DynString& target, const std::uint8_t* bytes, std::uint32_t count, std::uint32_t room) {
     target = "";
     target.reserve(room, false);
-    for (std::uint32_t i = 0; i < count; ++i) target += static_cast<char>(bytes[i]);
+    target.append_bytes(reinterpret_cast<const char*>(bytes), count);
 }
 
 }  // namespace
