@@ -323,24 +323,24 @@ void Rainbows3D::set_light(std::int32_t index, std::int32_t colour, float px, fl
         glLightfv(light, GL_AMBIENT, black);
         float dir[3] = {dx, dy, dz};
         normalise3(dir);
-        if (cutoff == 180) {
-            float pos[4] = {-dir[0], -dir[1], -dir[2], 0.0f};
-            glLightfv(light, GL_POSITION, pos);
-            glLightf(light, GL_SPOT_CUTOFF, 180.0f);
-        } else if (cutoff > 90) {
-            float pos[4] = {px, py, pz, 1.0f};
-            glLightfv(light, GL_POSITION, pos);
-            glLightf(light, GL_SPOT_CUTOFF, 180.0f);
-        } else {
-            float pos[4] = {px, py, pz, 1.0f};
-            glLightfv(light, GL_POSITION, pos);
-            // OpenGL takes spot cut-offs of 0..90 only.
-            glLightf(light, GL_SPOT_CUTOFF, std::clamp(cutoff, 0.0f, 90.0f));
-            glLightfv(light, GL_SPOT_DIRECTION, dir);
+        // A cut-off of 180 is a light infinitely far away shining along
+        // the direction; any other above 90 a point light that shines every
+        // way; 90 and below a spot (OpenGL takes spot cut-offs of 0..90).
+        bool far_away = cutoff == 180;
+        bool spot = cutoff <= 90;
+        float pos[4] = {px, py, pz, 1.0f};
+        if (far_away) {
+            pos[0] = -dir[0];
+            pos[1] = -dir[1];
+            pos[2] = -dir[2];
+            pos[3] = 0.0f;
         }
+        glLightfv(light, GL_POSITION, pos);
+        glLightf(light, GL_SPOT_CUTOFF, spot ? std::clamp(cutoff, 0.0f, 90.0f) : 180.0f);
+        if (spot) glLightfv(light, GL_SPOT_DIRECTION, dir);
         if (show) {
-            float pos[3] = {px, py, pz};
-            draw_light_marker(pos, dir, cutoff);
+            const float at[3] = {px, py, pz};
+            draw_light_marker(at, dir, cutoff);
         }
     }
 

@@ -9,6 +9,7 @@
 #include "render2d/image.hpp"
 #include "render2d/rainbows.hpp"
 #include "sys/resource.hpp"
+#include "sys/settings_text.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,78 +21,17 @@ namespace crv {
 
 namespace {
 
-// A world file's sections, read by the rules of settings files (names
-// matched ignoring case; ";" lines are comments; pairs before any header
-// belong to a section without a name). Read only: nothing is written back,
-// and the game's own settings file is left alone.
+// A world file's sections, read by the rules of settings files. Read only:
+// nothing is written back, and the game's own settings file is left alone.
 struct WorldSettings {
-    struct Pair {
-        std::string key, value;
-    };
-    struct Section {
-        std::string name;
-        std::vector<Pair> pairs;
-    };
-    std::vector<Section> sections;
-
-    static bool same(const std::string& a, const char* b) {
-        std::size_t n = std::strlen(b);
-        if (a.size() != n) return false;
-        for (std::size_t i = 0; i < n; ++i) {
-            unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-            if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-            if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-            if (x != y) return false;
-        }
-        return true;
-    }
-
-    void parse(const std::string& text) {
-        auto blank = [](char c) { return c == ' ' || c == '\t'; };
-        auto ends_name = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '='; };
-        std::string pending_name;
-        bool pending = true;
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t end = text.find('\n', pos);
-            if (end == std::string::npos) end = text.size();
-            std::size_t p = pos;
-            pos = end + 1;
-            while (p < end && (blank(text[p]) || text[p] == '\r')) ++p;
-            if (p >= end || text[p] == ';') continue;
-            if (text[p] == '[') {
-                ++p;
-                while (p < end && blank(text[p])) ++p;
-                std::size_t start = p;
-                while (p < end && !ends_name(text[p])) ++p;
-                pending_name = text.substr(start, p - start);
-                if (!pending_name.empty() && pending_name.back() == ']') pending_name.pop_back();
-                pending = true;
-                continue;
-            }
-            std::size_t start = p;
-            while (p < end && !ends_name(text[p])) ++p;
-            std::string key = text.substr(start, p - start);
-            while (p < end && blank(text[p])) ++p;
-            if (key.empty() || p >= end || text[p] != '=') continue;
-            ++p;
-            while (p < end && blank(text[p])) ++p;
-            std::size_t value_end = end;
-            while (value_end > p && static_cast<unsigned char>(text[value_end - 1]) <= 31) --value_end;
-            if (pending) {
-                sections.push_back({pending_name, {}});
-                pending = false;
-            }
-            sections.back().pairs.push_back({std::move(key), text.substr(p, value_end - p)});
-        }
-    }
+    std::vector<SettingsSection> sections;
 
     // Every missing key reads as "0".
     std::string get(const char* section, const std::string& key) const {
-        for (const Section& s : sections) {
-            if (!same(s.name, section)) continue;
-            for (const Pair& p : s.pairs)
-                if (same(p.key, key.c_str())) return p.value;
+        for (const SettingsSection& s : sections) {
+            if (!same_settings_name(s.name, section)) continue;
+            for (const SettingsPair& p : s.pairs)
+                if (same_settings_name(p.key, key.c_str())) return p.value;
         }
         return "0";
     }
@@ -153,7 +93,7 @@ bool Rainbows3D::world_load(std::int32_t index, const char* name, std::int32_t c
 
     WorldSettings world;
     std::string bytes;
-    if (load_resource(name, bytes)) world.parse(bytes);
+    if (load_resource(name, bytes)) world.sections = parse_settings_text(bytes);
     std::string folder = folder_of(name);
     ResourcePack* pack = video_pack();
 

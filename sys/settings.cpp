@@ -2,6 +2,7 @@
 
 #include "platform/files.hpp"
 #include "sys/resource.hpp"
+#include "sys/settings_text.hpp"
 #include "sys/sys_lifecycle.hpp"
 
 #include <string>
@@ -11,16 +12,6 @@
 namespace crv {
 
 namespace {
-
-struct SettingsPair {
-    std::string key;
-    std::string value;
-};
-
-struct SettingsSection {
-    std::string name;
-    std::vector<SettingsPair> pairs;
-};
 
 struct SettingsStore {
     std::vector<SettingsSection> sections;
@@ -37,62 +28,10 @@ SettingsStore& store() {
     return *s;
 }
 
-bool equal_ignoring_case(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != 0; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == 0;
-}
-
 SettingsSection* find_section(const char* name) {
     for (SettingsSection& s : store().sections)
-        if (equal_ignoring_case(s.name, name)) return &s;
+        if (same_settings_name(s.name, name)) return &s;
     return nullptr;
-}
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool ends_name(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '='; }
-
-void parse(const std::string& text, std::vector<SettingsSection>& sections) {
-    std::string pending_name;
-    bool pending = true;  // pairs before any header form a section with no name
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::size_t p = pos;
-        pos = end + 1;
-        while (p < end && (is_blank(text[p]) || text[p] == '\r')) ++p;
-        if (p >= end || text[p] == ';') continue;
-        if (text[p] == '[') {
-            ++p;
-            while (p < end && is_blank(text[p])) ++p;
-            std::size_t start = p;
-            while (p < end && !ends_name(text[p])) ++p;
-            pending_name = text.substr(start, p - start);
-            if (!pending_name.empty() && pending_name.back() == ']') pending_name.pop_back();
-            pending = true;
-            continue;
-        }
-        std::size_t start = p;
-        while (p < end && !ends_name(text[p])) ++p;
-        std::string key = text.substr(start, p - start);
-        while (p < end && is_blank(text[p])) ++p;
-        if (key.empty() || p >= end || text[p] != '=') continue;
-        ++p;
-        while (p < end && is_blank(text[p])) ++p;
-        std::size_t value_end = end;
-        while (value_end > p && static_cast<unsigned char>(text[value_end - 1]) <= 31) --value_end;
-        if (pending) {
-            sections.push_back({pending_name, {}});
-            pending = false;
-        }
-        sections.back().pairs.push_back({std::move(key), text.substr(p, value_end - p)});
-    }
 }
 
 }  // namespace
@@ -116,7 +55,7 @@ void settings_open(const DynString& name) {
     s.modified = false;
     if (name.empty()) return;
     std::string bytes;
-    if (load_resource(name.text(), bytes)) parse(bytes, s.sections);
+    if (load_resource(name.text(), bytes)) s.sections = parse_settings_text(bytes);
     s.file_name = name.text();
 }
 
@@ -124,7 +63,7 @@ DynString settings_get(const DynString& section, const DynString& key, const Dyn
     SettingsSection* found = find_section(section.text());
     if (found != nullptr)
         for (const SettingsPair& pair : found->pairs)
-            if (equal_ignoring_case(pair.key, key.text())) return DynString(pair.value.c_str());
+            if (same_settings_name(pair.key, key.text())) return DynString(pair.value.c_str());
     return default_value;
 }
 
@@ -141,7 +80,7 @@ void settings_put(const DynString& section_name, const DynString& key, const Dyn
     }
     if (section != nullptr) {
         for (SettingsPair& pair : section->pairs) {
-            if (!equal_ignoring_case(pair.key, key.text())) continue;
+            if (!same_settings_name(pair.key, key.text())) continue;
             if (value.empty()) {
                 if (&pair != &section->pairs.back()) pair = std::move(section->pairs.back());
                 section->pairs.pop_back();
