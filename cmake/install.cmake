@@ -1,0 +1,44 @@
+# Installation and the CMake package. `cmake --install build --prefix P`
+# puts under P:
+#   lib/libcorvane.a, lib/libcorvane_main.a     the run-time and its main
+#   include/corvane/                            the public headers
+#   bin/crvpack, crvmesh, crvdbg, crv_file_dialog
+#   lib/cmake/Corvane/                          find_package(Corvane)
+#   lib/pkgconfig/corvane.pc                    pkg-config corvane
+# The build tree holds the same package (CorvaneConfig.cmake in the build
+# folder), so a game can use a build without installing it
+# (-DCorvane_DIR=<build>).
+include(CMakePackageConfigHelpers)
+
+set(CRV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Corvane)
+
+install(TARGETS corvane corvane_main corvane_game EXPORT CorvaneTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.hpp")
+# The dialog program is found beside the game or on the PATH.
+install(TARGETS crvpack crvmesh crvdbg crv_file_dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CRV_CMAKE_DIR})
+export(EXPORT CorvaneTargets NAMESPACE Corvane:: FILE ${PROJECT_BINARY_DIR}/CorvaneTargets.cmake)
+
+# One config file for both places: it finds the dependencies again and
+# includes the targets file that lies beside it.
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/CorvaneConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/install/CorvaneConfig.cmake INSTALL_DESTINATION ${CRV_CMAKE_DIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/CorvaneConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/CorvaneConfig.cmake INSTALL_DESTINATION ${PROJECT_BINARY_DIR}
+  INSTALL_PREFIX ${PROJECT_BINARY_DIR})
+# Before 1.0 a minor version may change the interface.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/install/CorvaneConfig.cmake ${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmake
+  DESTINATION ${CRV_CMAKE_DIR})
+
+# corvane.pc names its prefix relative to its own folder, so that the
+# install prefix may be chosen at install time.
+string(REGEX REPLACE "[^/]+" ".." CRV_PC_UP "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+list(JOIN CRV_SANITIZER_LINK_FLAGS " " CRV_PC_SANITIZER)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/corvane.pc.in ${PROJECT_BINARY_DIR}/install/corvane.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/install/corvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
