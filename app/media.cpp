@@ -1,6 +1,7 @@
 #include "app/media.hpp"
 
 #include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "app/callbacks.hpp"
 #include "app/clock.hpp"
 #include "app/present.hpp"
@@ -55,6 +56,7 @@ void music_play(const DynString& file_name, int loop) {
     std::string resolved;
     if (!find_media(file_name, resolved)) {
         set_error(k_error_no_such_file);
+        log_load_failure("music_play", file_name.text(), k_reason_not_found);
         return;
     }
     app_state.music_file_name = resolved.c_str();
@@ -147,7 +149,10 @@ VideoRect video_destination(int source_width, int source_height, int client_widt
 
 int video_play(const DynString& file_name, int loop) {
     std::string resolved;
-    if (!find_media(file_name, resolved)) return k_error_no_such_file;
+    if (!find_media(file_name, resolved)) {
+        log_load_failure("video_play", file_name.text(), k_reason_not_found);
+        return k_error_no_such_file;
+    }
     OpenGLRainbows* renderer = app_state.renderer;
     if (renderer == nullptr || renderer->window == nullptr) return k_error_no_such_file;
     renderer->flush();

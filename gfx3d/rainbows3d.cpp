@@ -5,6 +5,8 @@
 #include "gfx3d/world_texture.hpp"
 #include "render2d/gl_api.hpp"
 #include "render2d/rainbows.hpp"
+#include "runtime/log.hpp"
+#include "sys/resource.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -992,7 +994,15 @@ bool save_object(std::int32_t index, const DynString& name) {
 }
 bool object_load(std::int32_t index, const DynString& name) {
     Rainbows3D* e = engine();
-    return e != nullptr && e->object_load(index, name.text());
+    if (e == nullptr) return false;
+    if (e->object_load(index, name.text())) return true;
+    const char* reason = "not a mesh or world file it can read";
+    if (index < 0 || index >= k_object_limit)
+        reason = "object number out of range";
+    else if (!resource_readable(name.text()))
+        reason = k_reason_not_found;
+    log_load_failure("object_load", name.text(), reason);
+    return false;
 }
 void object_free(std::int32_t index) {
     if (Rainbows3D* e = engine()) e->object_free(index);

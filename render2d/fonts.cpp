@@ -390,7 +390,10 @@ OpenGLRainbows* renderer() { return app_state.renderer; }
 }  // namespace
 
 void font_load(const DynString& name, std::int32_t slot) {
-    if (auto* r = renderer()) r->font_load(name.text(), slot);
+    if (auto* r = renderer()) {
+        r->font_load(name.text(), slot);
+        log_image_load_failure("font_load", name.text());
+    }
 }
 void font_select(std::int32_t slot) {
     if (auto* r = renderer()) r->font_select(slot);

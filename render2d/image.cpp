@@ -1,5 +1,7 @@
 #include "render2d/image.hpp"
 
+#include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "sys/resource.hpp"
 
 #include <cstring>
@@ -76,6 +78,11 @@ bool write_image_file(const char* name, const std::uint8_t* rgba, std::int32_t w
     if (ends_with_ignoring_case(name, ".png")) return write_png(name, rgba, w, h);
     if (ends_with_ignoring_case(name, ".jpg")) return write_jpeg(name, rgba, w, h);
     return write_bmp(name, rgba, w, h);
+}
+
+void log_image_load_failure(const char* call, const char* name) {
+    if (app_state.error_code != 3) return;
+    log_load_failure(call, name, resource_readable(name) ? "not an image it can read" : k_reason_not_found);
 }
 
 }  // namespace crv

@@ -58,6 +58,10 @@ bool decode_jpeg(DecodedImage& image, const char* name);
 // decoded by BMP, PNG and (when allowed) JPEG in that order. False when the
 // name cannot be resolved or no decoder accepts the file.
 bool load_image_file(DecodedImage& image, const char* name, std::int32_t colour_key, bool allow_jpeg);
+// After a game's image load failed with error 3 (set by the call itself):
+// names the call, the file and whether it was missing or not an image in
+// the debug log.
+void log_image_load_failure(const char* call, const char* name);
 
 // Writes w x h RGBA pixels (rows top-down): ".png" gives an 8-bit RGBA PNG,
 // ".jpg" a quality-80 JPEG without alpha, any other name a 24-bit BMP

@@ -710,13 +710,22 @@ OpenGLRainbows* renderer() { return app_state.renderer; }
 }  // namespace
 
 void sprite_load(const DynString& name, std::int32_t sprite) {
-    if (auto* r = renderer()) r->sprite_load(name.text(), sprite);
+    if (auto* r = renderer()) {
+        r->sprite_load(name.text(), sprite);
+        log_image_load_failure("sprite_load", name.text());
+    }
 }
 void anim_load(const DynString& name, std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h) {
-    if (auto* r = renderer()) r->anim_load(name.text(), sprite, frame_w, frame_h);
+    if (auto* r = renderer()) {
+        r->anim_load(name.text(), sprite, frame_w, frame_h);
+        log_image_load_failure("anim_load", name.text());
+    }
 }
 void sprite_load_normal_map(const DynString& name, std::int32_t sprite) {
-    if (auto* r = renderer()) r->sprite_load_normal_map(name.text(), sprite);
+    if (auto* r = renderer()) {
+        r->sprite_load_normal_map(name.text(), sprite);
+        log_image_load_failure("sprite_load_normal_map", name.text());
+    }
 }
 bool sprite_from_pixels(std::int32_t sprite, const DynArray<std::int32_t>& pixels, std::int32_t w, std::int32_t h) {
     auto* r = renderer();
@@ -729,10 +738,16 @@ bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t sprite) {
 bool image_load_pixels(const DynString& name, std::int32_t* w, std::int32_t* h, DynArray<std::int32_t>& pixels) {
     *w = *h = 0;
     auto* r = renderer();
-    return r != nullptr && r->image_load_pixels(name.text(), w, h, pixels);
+    if (r == nullptr) return false;
+    if (r->image_load_pixels(name.text(), w, h, pixels)) return true;
+    log_image_load_failure("image_load_pixels", name.text());
+    return false;
 }
 void background_load(const DynString& name) {
-    if (auto* r = renderer()) r->background_load(name.text());
+    if (auto* r = renderer()) {
+        r->background_load(name.text());
+        log_image_load_failure("background_load", name.text());
+    }
 }
 void sprite_get_size(std::int32_t sprite, std::int32_t* w, std::int32_t* h) {
     *w = *h = 0;

@@ -27,6 +27,16 @@ void log_write(const char* text) {
     }
 }
 
+void log_load_failure(const char* call, const char* name, const char* reason) {
+    std::string line = call;
+    line += " \"";
+    line += name != nullptr ? name : "";
+    line += "\": ";
+    line += reason;
+    line += "\n";
+    log_write(line.c_str());
+}
+
 void log_start_fresh() {
     std::remove(log_path().c_str());
     log_write("Start new log...\n");

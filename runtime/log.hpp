@@ -12,5 +12,8 @@ std::string log_path();
 void log_start_fresh();
 // Appends the text as it is; a null text is written as "NULL".
 void log_write(const char* text);
+// One line for a game's load that failed: the call, the name it tried and
+// the reason, as in: sprite_load "ship.png": file not found
+void log_load_failure(const char* call, const char* name, const char* reason);
 
 }  // namespace crv

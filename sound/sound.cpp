@@ -1,6 +1,7 @@
 #include "sound/sound.hpp"
 
 #include "runtime/app_state.hpp"
+#include "runtime/log.hpp"
 #include "core/fatal.hpp"
 #include "core/number_text.hpp"
 #include "sound/wave_reader.hpp"
@@ -41,24 +42,25 @@ bool read_resource(const DynString& file_name, std::unique_ptr<std::uint8_t[]>& 
     return true;
 }
 
-bool load_into(SoundSlot& slot, SoundDevice& device, const DynString& file_name, int channel_count) {
+// Null when the slot holds the sound, else why it does not.
+const char* load_into(SoundSlot& slot, SoundDevice& device, const DynString& file_name, int channel_count) {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;
-    if (!read_resource(file_name, bytes, size)) return false;
+    if (!read_resource(file_name, bytes, size)) return k_reason_not_found;
     WaveSound wave;
-    if (!read_wave(bytes.get(), size, wave)) return false;
+    if (!read_wave(bytes.get(), size, wave)) return "not a WAVE file it can play";
     slot.sample = plat::audio_sample_create(device.device, wave.format, wave.samples, wave.sample_bytes);
-    if (slot.sample == nullptr) return false;
+    if (slot.sample == nullptr) return "the sound device refused the sound";
     slot.device = &device;
     for (int i = 0; i < channel_count; ++i) {
         slot.channels[i] = plat::audio_voice_create(slot.sample);
         if (slot.channels[i] == nullptr) {
             slot.release();
-            return false;
+            return "the sound device has no voice left";
         }
         slot.channel_count = i + 1;
     }
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -106,9 +108,17 @@ void sound_load(const DynString& file_name, int slot_number, int channel_count) 
     if (slot != nullptr) slot->release();
     channel_count = std::clamp(channel_count, 1, k_sound_channel_limit);
     SoundDevice* device = app_state.sound;
-    if (slot == nullptr || device == nullptr || device->device == nullptr ||
-        !load_into(*slot, *device, file_name, channel_count))
+    const char* failure = nullptr;
+    if (device == nullptr || device->device == nullptr)
+        failure = "no sound device";
+    else if (slot == nullptr)
+        failure = "out of memory";
+    else
+        failure = load_into(*slot, *device, file_name, channel_count);
+    if (failure != nullptr) {
         set_error(k_error_no_such_file);
+        log_load_failure("sound_load", file_name.text(), failure);
+    }
 }
 
 int sound_play(int slot_number, double pan, double volume) {

@@ -252,6 +252,13 @@ bool resolve_data_name(ResourcePack* pack, const char* name, std::string& out_na
     return resolve_resource(pack, name, out_name, want_memory);
 }
 
+bool resource_readable(const char* name) {
+    std::string resolved;
+    if (name == nullptr || !resolve_resource(general_pack(), name, resolved, true)) return false;
+    ResourceStream stream;
+    return stream.open_read(resolved.c_str());
+}
+
 bool load_resource(const char* name, std::string& bytes) {
     bytes.clear();
     std::string resolved;

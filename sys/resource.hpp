@@ -106,6 +106,12 @@ bool resolve_data_name(ResourcePack* pack, const char* name, std::string& out_na
 // general pack context. False when neither the disk nor the pack has it.
 bool load_resource(const char* name, std::string& bytes);
 
+// Whether name can be opened for reading as the loaders open it (the disk,
+// then the general pack). Tells "file not found" apart from a file whose
+// contents a loader refused.
+bool resource_readable(const char* name);
+constexpr const char* k_reason_not_found = "file not found";
+
 // The two pack contexts of the process (null until the frame creates them):
 // the general one of every loader, and the one of video playback.
 ResourcePack* general_pack();

@@ -11,6 +11,7 @@
 #include "tests/gfx3d/mesh_fixtures.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/gl_window.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
@@ -789,6 +790,20 @@ TEST_F(Scene, CollisionDisplayDrawsTheTestedShapes) {
     EXPECT_GT(count(false, 1), 10);  // green: a miss
     e().collision_display = false;
     EXPECT_EQ(count(true, 0), 0);
+}
+
+TEST_F(Scene, FailedObjectLoadsSayWhyInTheLog) {
+    test::TempDir dir;
+    test::ScopedEnv temp("TMPDIR", dir.path().c_str());
+    const std::string junk = dir.file("junk.zvd");
+    std::ofstream(junk, std::ios::binary) << "not a mesh";
+    const std::string missing = dir.file("missing.zvd");
+    EXPECT_FALSE(crv::object_load(1, junk.c_str()));
+    EXPECT_FALSE(crv::object_load(1, missing.c_str()));
+    EXPECT_FALSE(crv::object_load(k_object_limit, junk.c_str()));
+    EXPECT_EQ(dir.read("ErrorLog.txt"), "object_load \"" + junk + "\": not a mesh or world file it can read\n" +
+                                            "object_load \"" + missing + "\": file not found\n" +
+                                            "object_load \"" + junk + "\": object number out of range\n");
 }
 
 TEST(Example, SceneRunsHeadlessAndShowsItsObjects) {

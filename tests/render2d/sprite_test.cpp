@@ -6,6 +6,7 @@
 #include "tests/render2d/render2d_support.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/gl_window.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,18 @@ TEST_F(Sprites, LoadingFilesRecordsTheErrorCode) {
         EXPECT_EQ(app_state.error_code, 3) << name;
         EXPECT_EQ(r().sprite(2).image_width, 0) << name;
         EXPECT_EQ(r().sprite(2).texture, 0u);
+    }
+    {
+        // The game's calls name what failed and why in the debug log.
+        test::TempDir log_dir;
+        test::ScopedEnv temp("TMPDIR", log_dir.path().c_str());
+        crv::sprite_load(damaged.c_str(), 2);
+        crv::background_load(dir.file("missing.png").c_str());
+        crv::sprite_load(bmp.c_str(), 2);
+        EXPECT_EQ(log_dir.read("ErrorLog.txt"), "sprite_load \"" + damaged + "\": not an image it can read\n" +
+                                                    "background_load \"" + dir.file("missing.png") +
+                                                    "\": file not found\n");
+        r().free_sprite(2);
     }
     // image_load_pixels applies the drawing key and makes no sprite.
     Bytes keyed = test::solid(2, 1, k_green);

@@ -7,6 +7,7 @@
 #include "sys/resource.hpp"
 #include "tests/sound/wave_files.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
@@ -204,6 +205,8 @@ TEST_F(SoundTest, UnreadableFilesAreNoSuchFileAndEmptyTheSlot) {
     test::Bytes bytes = test::wave_file(test::sine(100, 441, k_rate, 1000));
     bytes[0] = 'r';
     test::write_file(not_riff, bytes);
+    test::TempDir log_dir;
+    test::ScopedEnv temp("TMPDIR", log_dir.path().c_str());
     for (const std::string& name : {not_riff, dir_.file("missing.wav")}) {
         set_error(0);
         sound_load(name.c_str(), 10, 1);
@@ -211,6 +214,17 @@ TEST_F(SoundTest, UnreadableFilesAreNoSuchFileAndEmptyTheSlot) {
         EXPECT_EQ(app_state.sound_slots[10].channel_count, 0);
         EXPECT_EQ(sound_play(10, 0, 1), -1);
     }
+    // The log tells a missing file from one it cannot play, and both from
+    // a machine without sound; the error code stays the same.
+    SoundDevice* device = app_state.sound;
+    app_state.sound = nullptr;
+    set_error(0);
+    sound_load(tone_.c_str(), 10, 1);
+    EXPECT_EQ(last_error_code(), 3);
+    app_state.sound = device;
+    EXPECT_EQ(log_dir.read("ErrorLog.txt"), "sound_load \"" + not_riff + "\": not a WAVE file it can play\n" +
+                                                "sound_load \"" + dir_.file("missing.wav") + "\": file not found\n" +
+                                                "sound_load \"" + tone_ + "\": no sound device\n");
 }
 
 TEST_F(SoundTest, ShortFmtChunkOfEighteenBytesLoadsFromMemory) {

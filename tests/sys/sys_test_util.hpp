@@ -8,6 +8,7 @@
 #include "sys/resource.hpp"
 #include "sys/sys_lifecycle.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,24 +48,6 @@ inline std::string pack_text(const std::vector<std::pair<std::string, std::strin
     std::vector<std::uint8_t> pack = build_pack(files);
     return std::string(pack.begin(), pack.end());
 }
-
-// Sets an environment variable for the scope of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value != nullptr) ::setenv(name, value, 1); else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1); else ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 // Makes a folder current for the scope of the object.
 class ScopedCurrentDir {
