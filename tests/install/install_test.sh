@@ -24,7 +24,10 @@ fail() {
 work=$(mktemp -d "${TMPDIR:-/tmp}/crv_install_test.XXXXXX")
 game_pid=
 cleanup() {
-  [ -z "$game_pid" ] || kill "$game_pid" 2>/dev/null || true
+  if [ -n "$game_pid" ]; then
+    kill "$game_pid" 2>/dev/null || true
+    xdotool keyup Escape 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -73,9 +76,12 @@ run_hello() {
   [ -n "$window" ] || fail "$name: no window found"
   xdotool windowfocus --sync "$window" 2>/dev/null || true
   # Held across a few frames: the run-time polls the keyboard once per frame.
+  # The game's window is gone by the release; the key is then released
+  # without a window, or it would stay down in the X server for every later
+  # program.
   xdotool keydown --window "$window" Escape
   sleep 0.3
-  xdotool keyup --window "$window" Escape 2>/dev/null || true
+  xdotool keyup --window "$window" Escape 2>/dev/null || xdotool keyup Escape
   waited=0
   while kill -0 "$game_pid" 2>/dev/null; do
     [ $waited -lt 200 ] || fail "$name did not end on Escape"
