@@ -1,7 +1,7 @@
 #include "sound/sound.hpp"
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "sound/wave_reader.hpp"
 #include "sys/resource.hpp"
