@@ -5,7 +5,7 @@
 // the error code becomes 9 and the program ends. Game thread only.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_string.hpp>
 
 #include <cstdint>
 #include <initializer_list>
