@@ -1,7 +1,10 @@
 // The run-time's clocks: milliseconds as doubles from one process-wide
 // origin (the first reading), the frame clocks of AppState, and the frame
 // limiter that holds presentation to the frame rate. Main thread only.
+// The clock readings a game uses are declared in corvane/app.hpp.
 #pragma once
+
+#include <corvane/app.hpp>
 
 namespace crv {
 
@@ -10,12 +13,8 @@ using MessageCallback = void (*)();
 
 // Chooses the time base: the high-resolution counter when it answers.
 void timer_init();
-double clock_ms();
-double clock_since_start();
-// frame_time - previous_frame_time, or 1 when that is not positive.
-double frame_duration();
-// Frame interval of the renderer: 1000 / fps, or 2 ms for fps <= 0.
-void set_frame_rate(int fps);
+// 1000 / fps, or 2 ms for fps <= 0 (the interval set_frame_rate gives the
+// renderer).
 double frame_interval_for(int fps);
 // Waits for the renderer's frame deadline, pumping messages, and moves the
 // deadline on. False only when pumping fails.

@@ -1,7 +1,7 @@
 #include "app/debugger.hpp"
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "input/input.hpp"
 #include "platform/debug_channel.hpp"
 

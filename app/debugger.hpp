@@ -13,31 +13,16 @@
 // the attached debugger and waits for its one-byte answer; the debugger
 // reads and writes the record and the variables only while the program
 // waits. Without a debugger a stop costs only filling the record.
+// The hooks a game calls (debug_line_hook, DebugCall, the global
+// registration and the variable tables) are declared in corvane/app.hpp.
 #pragma once
+
+#include <corvane/app.hpp>
 
 #include <cstddef>
 #include <cstdint>
 
 namespace crv {
-
-// Kinds of variable-table entries.
-constexpr std::int32_t k_variable_number = 0;  // a double
-constexpr std::int32_t k_variable_text = 1;    // a DynString
-constexpr std::int32_t k_variable_array = 2;   // a DynArray (of doubles in the road demo)
-
-struct VariableEntry {
-    const char* name;
-    std::int32_t kind;
-    const void* address;
-};
-static_assert(sizeof(VariableEntry) == 24 && offsetof(VariableEntry, kind) == 8 &&
-              offsetof(VariableEntry, address) == 16);
-
-// A routine's local table: the count of declared locals and the entries.
-struct VariableTable {
-    std::int32_t count;
-    const VariableEntry* entries;
-};
 
 constexpr int k_breakpoint_slots = 1024;
 
@@ -69,23 +54,7 @@ DebugInfo& debug_info();
 std::int32_t debug_call_depth();
 std::int32_t debug_step_depth();
 
-// Reports the statement about to run; stops when stepping, asked to break
-// or at a breakpoint; ends the program when the debugger asked to quit.
-void debug_line_hook(std::int32_t file, std::int32_t line, const VariableTable* locals);
 // Hands control to the attached debugger (returns at once without one).
 void debugger_break(const DebugInfo* record);
-
-// The module's global variables, registered by static initialisers.
-void debug_register_global(const char* name, std::int32_t kind, const void* address);
-void debug_unregister_global(const void* address);
-
-// Counts a game routine as entered for the debugger's call depth.
-class DebugCall {
-public:
-    DebugCall();
-    ~DebugCall();
-    DebugCall(const DebugCall&) = delete;
-    DebugCall& operator=(const DebugCall&) = delete;
-};
 
 }  // namespace crv

@@ -3,22 +3,16 @@
 // returns the chosen path; the console takes over standard input and
 // output for the rest of the program. Main thread only; a cancelled or
 // failed dialog gives "NO_FILE", a console that cannot be opened leaves
-// standard input and output as they were. No error code is set.
+// standard input and output as they were. No error code is set. The
+// game's operations are declared in corvane/app.hpp.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/app.hpp>
 
 #include <string>
 #include <vector>
 
 namespace crv {
-
-// open non-zero: the open dialog, else the save dialog. filter: pairs of
-// description|pattern, e.g. "Text|*.txt|All files|*.*" (a pattern may list
-// several, separated by ";"). The chosen path with "/" separators, or
-// "NO_FILE". The current directory is the same afterwards.
-DynString file_dialog(int open, const DynString& filter);
-void console_open();
 
 struct DialogFilter {
     std::string description;

@@ -5,7 +5,7 @@
 #include "app/callbacks.hpp"
 #include "app/clock.hpp"
 #include "app/present.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "input/input.hpp"
 #include "platform/clock.hpp"

@@ -8,36 +8,25 @@
 // program end. Main thread only; the players play on their own threads.
 // A missing file is error code 3 (music) or result 3 (video); a file the
 // player cannot open is not detected for music (its requests do nothing).
+// The game's operations are declared in corvane/app.hpp.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/app.hpp>
 
 namespace crv {
 
-// Found through the resource lookup (packs included, unpacked into a
-// temporary file). Stops the current piece first; error code 3 when the
-// file is not found. loop non-zero: the piece repeats.
-void music_play(const DynString& file_name, int loop);
-void music_stop();
-// From the start.
-void music_restart();
-// 0..1 of full amplitude; the player hears of it only when it changes.
-void music_set_volume(double volume);
-// 1 while looping, or while the position is before the end; else 0.
-int music_is_playing();
-// Non-zero pauses, 0 resumes; a looping piece's restart time moves on by
-// the time it was paused.
-void music_pause(int pause);
+// Music files are found through the resource lookup (packs included,
+// unpacked into a temporary file). The volume reaches the player only when
+// it changes.
+// music_pause at a given clock reading: a looping piece's restart time
+// moves on by the time it was paused.
 void music_pause_at(int pause, double now_ms);
 // Restarts looping music whose time is up (present_frame and the waits).
 void music_loop_update();
 void music_loop_update_at(double now_ms);
 
-// 0 played (or ended early by a key or mouse button), 3 file not found or
-// not playable. loop non-zero: plays again from the start until ended by
-// the user. Messages are pumped while it plays; a close request ends the
+// Messages are pumped while a video plays; a close request ends the
 // program.
-int video_play(const DynString& file_name, int loop);
 
 struct VideoRect {
     int x = 0, y = 0, width = 0, height = 0;

@@ -1,5 +1,7 @@
 #include "app/present.hpp"
 
+#include <corvane/keys.hpp>
+
 #include "runtime/app_state.hpp"
 #include "app/callbacks.hpp"
 #include "app/frame_capture.hpp"
@@ -21,7 +23,7 @@ namespace {
 std::int64_t frames_presented = 0;
 
 bool quit_key_down(InputSystem& input) {
-    return app_state.escape_quits && (input.key_is_down(129) || input.key_is_down(1));
+    return app_state.escape_quits && (input.key_is_down(129) || input.key_is_down(key::escape));
 }
 
 // Keyboard poll, then one read per mouse the input object counts.
@@ -109,7 +111,7 @@ void present_frame() {
     refresh_input();
     if (InputSystem* input = app_state.input) {
         if (quit_key_down(*input)) end_with_code_zero();
-        if (input->key_is_down(56) && input->key_is_down(62)) end_with_code_zero();
+        if (input->key_is_down(key::left_alt) && input->key_is_down(key::f4)) end_with_code_zero();
     }
     finish_3d_shadow_pass();
     music_loop_check();

@@ -7,7 +7,7 @@
 #include "app/present.hpp"
 #include "app/termination.hpp"
 #include "core/number_text.hpp"
-#include "core/random.hpp"
+#include <corvane/core.hpp>
 #include "gfx3d/rainbows3d.hpp"
 #include "input/input.hpp"
 #include "net/lobby.hpp"

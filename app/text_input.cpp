@@ -1,4 +1,4 @@
-#include "app/text_input.hpp"
+#include <corvane/app.hpp>
 
 #include "runtime/app_state.hpp"
 #include "app/present.hpp"

@@ -1,5 +1,5 @@
 #include "runtime/app_state.hpp"
-#include "app/game_module.hpp"
+#include <corvane/app.hpp>
 #include "app/startup.hpp"
 #include "app/termination.hpp"
 #include "platform/paths.hpp"

@@ -1,4 +1,4 @@
-#include "core/convert.hpp"
+#include <corvane/core.hpp>
 
 #include "core/number_text.hpp"
 

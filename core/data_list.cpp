@@ -1,6 +1,5 @@
-#include "core/data_list.hpp"
+#include <corvane/core.hpp>
 
-#include "core/fatal.hpp"
 #include "core/number_text.hpp"
 
 namespace crv {

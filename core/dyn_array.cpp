@@ -1,7 +1,6 @@
-#include "core/dyn_array.hpp"
+#include <corvane/dyn_array.hpp>
 
-#include "core/convert.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 
 #include <algorithm>
 #include <climits>

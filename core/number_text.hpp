@@ -1,7 +1,10 @@
 // Number <-> text primitives shared by DynString and the conversion
 // functions: the 10-significant-digit number text, and atoi/atof readers that
-// never overflow. Pure functions, no state.
+// never overflow. Pure functions, no state. to_int32 is a game function
+// (corvane/core.hpp).
 #pragma once
+
+#include <corvane/core.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,10 +23,5 @@ double parse_double(const char* text) noexcept;
 // atoi: leading white space, sign, digits; 0 without digits. Values beyond
 // the 32-bit range saturate.
 int parse_int(const char* text) noexcept;
-
-// Truncation toward zero to a 32-bit integer, saturating at the range ends;
-// NaN gives 0. Every number that becomes an index, coordinate or handle goes
-// through this.
-std::int32_t to_int32(double value) noexcept;
 
 }  // namespace crv

@@ -1,4 +1,4 @@
-#include "core/random.hpp"
+#include <corvane/core.hpp>
 
 #include <cstring>
 

@@ -1,7 +1,6 @@
-#include "core/text.hpp"
+#include <corvane/core.hpp>
 
 #include "core/blowfish.hpp"
-#include "core/fatal.hpp"
 
 #include <cctype>
 #include <cstdio>

@@ -5,17 +5,7 @@
 //
 // Built with debugger hooks: every statement reports its source line, and
 // the locals are published in declaration order.
-#include "runtime/app_state.hpp"
-#include "app/debugger.hpp"
-#include "app/game_module.hpp"
-#include "app/present.hpp"
-#include "core/convert.hpp"
-#include "core/dyn_array.hpp"
-#include "core/fatal.hpp"
-#include "core/math_deg.hpp"
-#include "core/number_text.hpp"
-#include "render2d/rainbows.hpp"
-#include "sys/platform_info.hpp"
+#include <corvane/corvane.hpp>
 
 namespace crv {
 

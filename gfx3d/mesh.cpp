@@ -1,6 +1,6 @@
 #include "gfx3d/mesh.hpp"
 
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "gfx3d/md2_normals.hpp"
 #include "sys/resource.hpp"
 

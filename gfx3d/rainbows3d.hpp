@@ -8,13 +8,16 @@
 // destructor frees every object, and its OpenGL resources while the
 // renderer's context still exists). Reached through app_state.engine3d.
 // Main thread only. Bad object numbers draw nothing and test false; loads
-// report through their results and the debug output.
+// report through their results and the debug output. The game's 3D
+// functions (corvane/gfx3d.hpp) forward to app_state.engine3d and do
+// nothing (or answer false) while it does not exist.
 //
 // Every OpenGL call here is preceded by the renderer's flush(), because
 // the renderer merges consecutive 2D primitives into one draw call.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/gfx3d.hpp>
+
 #include "gfx3d/geometry.hpp"
 #include "gfx3d/mesh.hpp"
 
@@ -25,9 +28,6 @@
 namespace crv {
 
 class OpenGLRainbows;
-
-// Object numbers run from 0 to k_object_limit - 1.
-constexpr std::int32_t k_object_limit = 65536;
 
 // A texture of a world's own list: plain and mip-mapped (0: empty).
 struct WorldTexture {
@@ -181,39 +181,6 @@ private:
 
     std::int32_t last_hit_ = -1;
 };
-
-// The game-facing 3D operations forward to app_state.engine3d and do
-// nothing (or answer false) while it does not exist.
-void begin_3d(double near, double far, double fov);
-void set_culling(std::int32_t mode);
-void set_texture(std::int32_t texture1, std::int32_t texture2);
-void set_texture_variant(std::int32_t variant);
-void set_camera(double ex, double ey, double ez, double tx, double ty, double tz, double ux, double uy, double uz);
-void set_fog(std::int32_t colour, std::int32_t exponential, double a, double b);
-void set_light(std::int32_t index, std::int32_t colour, double px, double py, double pz, double dx, double dy,
-               double dz, double cutoff, std::int32_t show);
-void set_environment_mapping(std::int32_t on);
-void set_normal_mode(std::int32_t mode);
-void set_collision_display(std::int32_t on);
-void object_reset_transform();
-void object_translate(double x, double y, double z);
-void object_rotate(double degrees, double ax, double ay, double az);
-void object_scale(double x, double y, double z);
-void begin_object(std::int32_t index);
-void begin_primitive(std::int32_t kind);
-void add_vertex(double x, double y, double z, double u, double v, std::int32_t colour);
-void end_object();
-void draw_object(std::int32_t index, std::int32_t first, std::int32_t last, double position, std::int32_t interpolate);
-void draw_object_frame(std::int32_t index, std::int32_t frame);
-bool save_object(std::int32_t index, const DynString& name);
-bool object_load(std::int32_t index, const DynString& name);
-void object_free(std::int32_t index);
-bool world_to_screen(double x, double y, double z, double* sx, double* sy, double* depth);
-bool screen_to_world(double sx, double sy, double depth, double* x, double* y, double* z);
-bool sphere_hits_object(std::int32_t index, std::int32_t frame, double radius, double cx, double cy, double cz);
-bool box_hits_object(std::int32_t index, std::int32_t frame, double cx, double cy, double cz, double sx, double sy,
-                     double sz);
-std::int32_t last_hit();
 
 // Hooks for the rest of the run-time. finish_3d_shadow_pass ends a pending
 // shadow pass (frame presentation, and the renderer before it changes the

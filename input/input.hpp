@@ -7,10 +7,11 @@
 // by create_devices and released at program end; reached through
 // app_state.input. Main thread only. Missing devices are not errors: they
 // read as released, still or centred, and controller queries on an index
-// without a controller return zero.
+// without a controller return zero. The game's operations, which forward
+// to this object, are declared in corvane/input.hpp.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/input.hpp>
 
 #include <array>
 #include <cstdint>
@@ -26,7 +27,6 @@ struct JoystickState;
 }  // namespace plat
 
 constexpr int k_typed_char_limit = 16;
-constexpr int k_max_joysticks = 10;
 // A controller name holds at most this many bytes.
 constexpr int k_joystick_name_limit = 521;
 
@@ -169,31 +169,5 @@ private:
     std::array<JoystickSlot, k_max_joysticks> pads_{};
     int pad_count_ = 0;
 };
-
-// Game-facing operations on the global input object; without it they
-// return 0, an empty text or zero outputs.
-int key_down(int code);
-int key_to_char(int code);
-// A one-character text with the oldest typed character, or "".
-DynString typed_char();
-int mouse_count();
-void mouse_select(int index);
-void mouse_state(std::int32_t* x, std::int32_t* y, std::int32_t* left, std::int32_t* right);
-void mouse_state(double* x, double* y, double* left, double* right);
-std::int32_t mouse_axis(int kind);
-std::int32_t joystick_count();
-DynString joystick_name(int index);
-std::int32_t joystick_button(int index, int button);
-double joystick_x(int index);
-double joystick_y(int index);
-double joystick_z(int index);
-double joystick_rx(int index);
-double joystick_ry(int index);
-double joystick_rz(int index);
-std::int32_t joystick_hat_x(int index);
-std::int32_t joystick_hat_y(int index);
-void joystick_digital(std::int32_t* x, std::int32_t* y, std::int32_t* button0, std::int32_t* button1);
-void joystick_digital(double* x, double* y, double* button0, double* button1);
-void joystick_rumble(int index, double duration_ms, double x, double y);
 
 }  // namespace crv

@@ -1,4 +1,4 @@
-#include "net/http.hpp"
+#include <corvane/net.hpp>
 
 #include "net/http_header.hpp"
 #include "net/socket.hpp"

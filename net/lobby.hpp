@@ -21,20 +21,18 @@
 // is one that stops reading while frames pile up for it.
 //
 // NetworkState is the run-time's network object: created at start-up,
-// stopped and destroyed at program end; the net_* functions use its lobby.
+// stopped and destroyed at program end; the net_* functions (declared in
+// corvane/net.hpp) use its lobby.
 // Failures give false, 0, an empty text or "NO_DATA"; nothing throws except
 // std::bad_alloc.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/net.hpp>
 
 #include <cstddef>
 #include <memory>
 
 namespace crv {
-
-inline constexpr int k_lobby_default_port = 27910;
-inline constexpr int k_lobby_max_body = 1024;
 
 // What a peer may cost the host before it is disconnected.
 struct LobbyLimits {
@@ -107,20 +105,5 @@ void network_startup();
 // process (joining their threads), closes every socket of the layer and
 // destroys app_state.network.
 void network_shutdown();
-
-// The game's operations on the run-time's lobby (app_state.network).
-bool net_host(int port);
-bool net_join(const DynString& host_name, int port);
-void net_leave();
-bool net_is_running();
-int net_add_player(const DynString& name);
-void net_remove_player(int id);
-bool net_send(int from, int to, const DynString& text);
-DynString net_receive(int id);
-int net_last_sender();
-int net_player_count();
-int net_player_id(int index);
-DynString net_player_name(int id);
-int net_next_left_player();
 
 }  // namespace crv

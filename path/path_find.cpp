@@ -1,4 +1,4 @@
-#include "path/path_find.hpp"
+#include <corvane/path.hpp>
 
 #include "path/planner.hpp"
 

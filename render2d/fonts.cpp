@@ -3,7 +3,7 @@
 #include "render2d/rainbows.hpp"
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "render2d/image.hpp"
 #include "sys/resource.hpp"
 

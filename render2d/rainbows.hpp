@@ -21,10 +21,12 @@
 // read-back, video, the buffer swap) must call flush() first: it draws
 // what is pending, disables the client arrays and forgets the remembered
 // state, since the other user may change it.
+// The game's drawing functions (corvane/render2d.hpp) forward to the
+// renderer and do nothing while it does not exist.
 #pragma once
 
-#include "core/dyn_array.hpp"
-#include "core/dyn_string.hpp"
+#include <corvane/render2d.hpp>
+
 #include "render2d/gl_api.hpp"
 
 #include <cstdint>
@@ -39,19 +41,12 @@ struct Window;
 
 struct DecodedImage;
 
-// Colours: R + G*256 + B*65536; the top byte is ignored when drawing.
-constexpr std::int32_t k_default_colour_key = 0x8000FF;
-
 // Sprite numbers 0..65536; the last 32 below 65536 hold the font images and
 // the one below them the window contents saved by an emulated surface.
-constexpr std::int32_t k_sprite_count = 65537;
-constexpr std::int32_t k_font_count = 32;
 constexpr std::int32_t k_font_sprite_base = 65504;
 constexpr std::int32_t k_saved_window_sprite = 65503;
-constexpr std::int32_t k_surface_count = 32;
 constexpr std::int32_t k_background_count = 8;
 constexpr std::int32_t k_background_tiles = 8;  // per side
-constexpr std::int32_t k_shader_count = 255;
 
 struct SpriteRecord {
     GLuint texture = 0;
@@ -410,76 +405,5 @@ private:
     float projection_[16] = {};
     std::vector<TextureParams> texture_params_ = std::vector<TextureParams>(k_sprite_count);
 };
-
-// The game-facing drawing operations forward to the global renderer; they
-// do nothing while it does not exist.
-void draw_point(std::int32_t x, std::int32_t y, std::int32_t colour);
-void draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t colour);
-void fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t colour);
-std::int32_t read_pixel(std::int32_t x, std::int32_t y);
-void set_clear_colour(std::int32_t colour);
-void set_alpha_mode(double mode);
-void set_smoothing(std::int32_t flag);
-void set_colour_key(std::int32_t colour);
-void set_orientation(std::int32_t orientation);
-std::int32_t get_orientation();
-void set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
-void get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t* w, std::int32_t* h);
-void get_screen_size(std::int32_t* w, std::int32_t* h);
-bool bgra_supported();
-void poly_begin(std::int32_t sprite, std::int32_t mode);
-void poly_vertex(double x, double y, double tx, double ty, std::int32_t colour);
-void poly_new_strip();
-void poly_end();
-
-// Sprites
-void sprite_load(const DynString& name, std::int32_t sprite);
-void anim_load(const DynString& name, std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h);
-void sprite_load_normal_map(const DynString& name, std::int32_t sprite);
-bool sprite_from_pixels(std::int32_t sprite, const DynArray<std::int32_t>& pixels, std::int32_t w, std::int32_t h);
-bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t sprite);
-bool image_load_pixels(const DynString& name, std::int32_t* w, std::int32_t* h, DynArray<std::int32_t>& pixels);
-void background_load(const DynString& name);
-void sprite_get_size(std::int32_t sprite, std::int32_t* w, std::int32_t* h);
-void sprite_get_size(std::int32_t sprite, double* w, double* h);
-std::int32_t sprite_get_texture(std::int32_t sprite);
-std::int32_t sprite_free_slot();
-void anim_set_frame_size(std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h);
-void sprite_draw(std::int32_t sprite, std::int32_t x, std::int32_t y);
-void sprite_draw_stretched(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
-void sprite_draw_zoomed(std::int32_t sprite, std::int32_t x, std::int32_t y, double zoom_x, double zoom_y);
-void sprite_draw_rotated(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle);
-void sprite_draw_rotozoom(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle, double zoom);
-void anim_draw(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y);
-void anim_draw_stretched(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, std::int32_t w,
-                         std::int32_t h);
-void anim_draw_rotozoom(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, double angle,
-                        double zoom);
-bool sprite_collide(std::int32_t a, std::int32_t xa, std::int32_t ya, std::int32_t b, std::int32_t xb,
-                    std::int32_t yb);
-bool anim_collide(std::int32_t a, std::int32_t frame_a, std::int32_t xa, std::int32_t ya, std::int32_t b,
-                  std::int32_t frame_b, std::int32_t xb, std::int32_t yb);
-
-// Fonts and text
-void font_load(const DynString& name, std::int32_t slot);
-void font_select(std::int32_t slot);
-void text_print(const DynString& text, double x, double y, std::int32_t proportional);
-std::int32_t text_width(const DynString& text, std::int32_t proportional);
-void font_get_size(std::int32_t* w, std::int32_t* h);
-void font_get_size(double* w, double* h);
-std::int32_t font_free_slot();
-
-// Off-screen surfaces, grabbing and saving
-void surface_create(std::int32_t surface, std::int32_t sprite, std::int32_t w, std::int32_t h);
-void surface_use(std::int32_t surface);
-void sprite_grab(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
-void background_from_screen();
-bool screenshot_save(const DynString& name);
-bool sprite_save(const DynString& name, std::int32_t sprite);
-
-// Shaders
-bool shader_load(std::int32_t slot, const DynString& vertex_file, const DynString& fragment_file);
-void shader_use(std::int32_t slot);
-void shader_set_float(const DynString& name, double value);
 
 }  // namespace crv

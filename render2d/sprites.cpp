@@ -4,7 +4,7 @@
 #include "render2d/rainbows.hpp"
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "render2d/image.hpp"
 

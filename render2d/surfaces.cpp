@@ -5,7 +5,7 @@
 
 #include "runtime/app_state.hpp"
 #include "runtime/log.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "render2d/image.hpp"
 
 #include <algorithm>

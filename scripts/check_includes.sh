@@ -13,6 +13,9 @@
 #   game  examples  tools          (programs built on the run-time)
 # A file may include headers of its own folder and of any lower layer.
 # Tests and benchmarks may include anything.
+# The game's headers (include/corvane/) include only one another, as
+# <corvane/...>, and standard headers; games and examples include only
+# those (<corvane/...>), never a "folder/..." header of the run-time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +28,26 @@ declare -A rank=(
 )
 
 status=0
+
+# Public headers: <corvane/...> and standard headers (no ".h", no folders).
+while IFS=: read -r file line target; do
+  case $target in
+    '<corvane/'*'>') ;;
+    '<'*[./]*'>') echo "$file:$line: game header includes $target" >&2; status=1 ;;
+    '<'*'>') ;;
+    *) echo "$file:$line: game header includes $target" >&2; status=1 ;;
+  esac
+done < <(git ls-files 'include/corvane/*' | xargs -r grep -n -E '^[[:space:]]*#[[:space:]]*include' |
+         sed -E 's/^([^:]*):([0-9]+):[^<"]*([<"][^>"]*[>"]).*/\1:\2:\3/')
+
+# Games and examples: no "folder/..." run-time headers.
+while IFS=: read -r file line target; do
+  echo "$file:$line: a game includes \"$target\"; use <corvane/...>" >&2
+  status=1
+done < <(git ls-files 'game/*' 'examples/*' | grep -E '\.(cpp|hpp|h)$' |
+         xargs -r grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' |
+         sed -E 's/^([^:]*):([0-9]+):[^"]*"([^"]*)".*/\1:\2:\3/')
+
 while IFS= read -r file; do
   own=${file%%/*}
   [ -n "${rank[$own]+x}" ] || continue
@@ -41,5 +64,5 @@ while IFS= read -r file; do
   done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |
            sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
 done < <(git ls-files '*.cpp' '*.hpp' '*.h' '*.inc')
-[ $status -eq 0 ] && echo "includes point downward"
+[ $status -eq 0 ] && echo "includes point downward; games use only the game headers"
 exit $status

@@ -2,7 +2,7 @@
 
 #include "runtime/app_state.hpp"
 #include "runtime/log.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "sound/wave_reader.hpp"
 #include "sys/resource.hpp"

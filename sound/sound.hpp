@@ -8,18 +8,18 @@
 // output mixes in the background. Failures set the error code ("no such
 // file" 3, "out of memory" 7 for a slot number out of range) or return -1 /
 // false; without an output device every load fails and every play returns
-// -1, and the program runs on.
+// -1, and the program runs on. The game's operations are declared in
+// corvane/sound.hpp.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/sound.hpp>
+
 #include "platform/audio.hpp"
 
 #include <cstdint>
 
 namespace crv {
 
-constexpr int k_sound_slot_count = 4096;
-constexpr int k_sound_channel_limit = 4;
 // Output format the device mixes at.
 constexpr int k_sound_output_rate = 22050;
 
@@ -61,18 +61,5 @@ void sound_system_start();
 void sound_system_start_on(plat::AudioDevice* device);
 // Program end: frees the slots from the last to the first, then the device.
 void sound_system_stop();
-
-// Loads a WAVE file (found through the resource lookup, packs included)
-// into a slot; channel_count is clamped to 1..4. Whatever the slot held is
-// released first.
-void sound_load(const DynString& file_name, int slot, int channel_count);
-// Plays the slot's sound once: pan -1 (left) .. 1 (right), volume 0..1 in
-// hundredths (-100 dB .. 0 dB). A channel handle, or -1.
-int sound_play(int slot, double pan, double volume);
-bool sound_is_playing(int handle);
-// A channel index beyond the slot's channels stops every channel of the
-// slot; a handle below 0 does nothing.
-void sound_stop(int handle);
-void sound_stop_all();
 
 }  // namespace crv

@@ -1,6 +1,6 @@
 #include "sys/channels.hpp"
 
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "sys/resource.hpp"
 

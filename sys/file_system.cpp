@@ -1,6 +1,6 @@
-#include "sys/file_system.hpp"
+#include <corvane/sys.hpp>
 
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "platform/files.hpp"
 #include "sys/resource.hpp"
 

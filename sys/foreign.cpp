@@ -1,7 +1,7 @@
 #include "sys/foreign.hpp"
 
 #include "runtime/log.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "platform/dynlib.hpp"
 
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "sys/line_file.hpp"
+#include <corvane/sys.hpp>
 
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
 #include "platform/files.hpp"
 #include "sys/resource.hpp"

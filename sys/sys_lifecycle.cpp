@@ -3,7 +3,7 @@
 #include "runtime/app_state.hpp"
 #include "platform/files.hpp"
 #include "platform/paths.hpp"
-#include "sys/line_file.hpp"
+#include <corvane/sys.hpp>
 #include "sys/resource.hpp"
 #include "sys/settings.hpp"
 

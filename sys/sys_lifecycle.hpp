@@ -8,7 +8,7 @@
 // that every std::exit writes them even without the frame. Main thread.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_string.hpp>
 
 namespace crv {
 

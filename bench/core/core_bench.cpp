@@ -1,7 +1,7 @@
 // DynString and DynArray next to std::string and std::vector doing the same
 // work: appending, assigning, comparing, element access.
-#include "core/dyn_array.hpp"
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_array.hpp>
+#include <corvane/dyn_string.hpp>
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Network throughput: an HTTP download of a 100 MB file from a local nginx
 // next to curl fetching the same file, and lobby messages relayed from the
 // host to a joined lobby.
-#include "net/http.hpp"
+#include <corvane/net.hpp>
 #include "net/lobby.hpp"
 #include "net/socket.hpp"
 

@@ -6,7 +6,7 @@
 // planner's search alone is measured apart. The graph is built once per map
 // (a game would keep it), and each search gets fresh predecessor and
 // distance maps, the way a planner that keeps nothing between calls must.
-#include "path/path_find.hpp"
+#include <corvane/path.hpp>
 #include "path/planner.hpp"
 
 #include <benchmark/benchmark.h>

@@ -9,7 +9,7 @@
 #include "runtime/app_state.hpp"
 #include "app/clock.hpp"
 #include "app/gl_window.hpp"
-#include "core/dyn_array.hpp"
+#include <corvane/dyn_array.hpp>
 #include "render2d/gl_api.hpp"
 #include "render2d/rainbows.hpp"
 

@@ -2,15 +2,7 @@
 // a directional light and a warm point light, casting a stencil shadow.
 // Escape ends it. With a number on the command line it ends by itself
 // after that many frames (for screenshots and unattended runs).
-#include "runtime/app_state.hpp"
-#include "sys/platform_info.hpp"
-#include "app/game_module.hpp"
-#include "app/present.hpp"
-#include "app/startup.hpp"
-#include "core/dyn_array.hpp"
-#include "core/fatal.hpp"
-#include "gfx3d/rainbows3d.hpp"
-#include "render2d/rainbows.hpp"
+#include <corvane/corvane.hpp>
 
 #include <cmath>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 #include "runtime/app_state.hpp"
 #include "runtime/log.hpp"
 #include "app/termination.hpp"
-#include "core/data_list.hpp"
-#include "core/dyn_array.hpp"
+#include <corvane/core.hpp>
+#include <corvane/dyn_array.hpp>
 #include "platform/debug_channel.hpp"
 
 #include <cstring>

@@ -21,7 +21,7 @@
 //              then prints "after open" and ends
 // It defines the frame's four callbacks, which say when they are called.
 #include "runtime/app_state.hpp"
-#include "app/game_module.hpp"
+#include <corvane/app.hpp>
 #include "app/present.hpp"
 #include "app/termination.hpp"
 #include "platform/window.hpp"

@@ -1,8 +1,5 @@
-#include "core/convert.hpp"
-#include "core/data_list.hpp"
-#include "core/math_deg.hpp"
+#include <corvane/core.hpp>
 #include "core/number_text.hpp"
-#include "core/random.hpp"
 
 #include <gtest/gtest.h>
 

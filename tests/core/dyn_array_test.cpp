@@ -1,4 +1,4 @@
-#include "core/dyn_array.hpp"
+#include <corvane/dyn_array.hpp>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_string.hpp>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 #include "core/blowfish.hpp"
-#include "core/fatal.hpp"
-#include "core/text.hpp"
+#include <corvane/core.hpp>
 
 #include <gtest/gtest.h>
 

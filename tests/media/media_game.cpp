@@ -5,7 +5,7 @@
 // MEDIA_GAME_MUSIC names the music file, MEDIA_GAME_SOUND the effect.
 #include "runtime/app_state.hpp"
 #include "app/clock.hpp"
-#include "app/game_module.hpp"
+#include <corvane/app.hpp>
 #include "app/media.hpp"
 #include "app/present.hpp"
 #include "app/termination.hpp"

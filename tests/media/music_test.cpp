@@ -4,7 +4,7 @@
 
 #include "runtime/app_state.hpp"
 #include "app/clock.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "platform/clock.hpp"
 #include "platform/media_player.hpp"
 #include "tests/sound/wave_files.hpp"

@@ -1,4 +1,4 @@
-#include "net/http.hpp"
+#include <corvane/net.hpp>
 
 #include "net/socket.hpp"
 #include "net_test_util.hpp"

@@ -1,7 +1,7 @@
 // Helpers shared by the network tests: free ports, waiting for data.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_string.hpp>
 #include "net/socket.hpp"
 
 #include <atomic>

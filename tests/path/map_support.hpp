@@ -2,7 +2,7 @@
 // seed, and an independent reference search over the same cell costs.
 #pragma once
 
-#include "core/dyn_array.hpp"
+#include <corvane/dyn_array.hpp>
 
 #include <algorithm>
 #include <cstdint>

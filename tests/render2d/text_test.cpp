@@ -1,6 +1,6 @@
 // Bitmap fonts and the text input line on a real window.
 #include "runtime/app_state.hpp"
-#include "app/text_input.hpp"
+#include <corvane/app.hpp>
 #include "input/input.hpp"
 #include "render2d/image.hpp"
 #include "render2d/rainbows.hpp"

@@ -3,7 +3,7 @@
 #include "sound/sound.hpp"
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "sys/resource.hpp"
 #include "tests/sound/wave_files.hpp"
 #include "tests/support/child_process.hpp"

@@ -1,4 +1,4 @@
-#include "sys/file_system.hpp"
+#include <corvane/sys.hpp>
 #include "tests/sys/sys_test_util.hpp"
 
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "sys/line_file.hpp"
+#include <corvane/sys.hpp>
 #include "tests/sys/sys_test_util.hpp"
 
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include "platform/debug_channel.hpp"
 #include "sys/channels.hpp"
 #include "sys/foreign.hpp"
-#include "sys/line_file.hpp"
+#include <corvane/sys.hpp>
 #include "sys/settings.hpp"
 #include "sys/sys_lifecycle.hpp"
 

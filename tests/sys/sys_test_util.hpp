@@ -3,7 +3,7 @@
 #pragma once
 
 #include "runtime/app_state.hpp"
-#include "core/fatal.hpp"
+#include <corvane/core.hpp>
 #include "sys/media_pack.hpp"
 #include "sys/resource.hpp"
 #include "sys/sys_lifecycle.hpp"

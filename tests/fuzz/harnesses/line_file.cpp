@@ -1,6 +1,6 @@
 // Line files read from a "mem://" name: every slot as text and numbers, one
 // slot replaced. A memory-named file is never written back.
-#include "sys/line_file.hpp"
+#include <corvane/sys.hpp>
 #include "tests/fuzz/fuzz_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

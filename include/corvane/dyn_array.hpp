@@ -5,21 +5,28 @@
 // the error code becomes 9 and the program ends. Game thread only.
 #pragma once
 
-#include "core/dyn_string.hpp"
+#include <corvane/dyn_string.hpp>
 
 #include <cstdint>
 #include <initializer_list>
 
 namespace crv {
 
+// An array value: see the top of this file.
 template <typename T>
 class DynArray {
 public:
+    // An empty array without dimensions.
     DynArray() noexcept = default;
+    // A copy of every element and the sizes.
     DynArray(const DynArray& other);
+    // Takes the other's elements; the other becomes empty.
     DynArray(DynArray&& other) noexcept;
+    // Copies every element and the sizes.
     DynArray& operator=(const DynArray& other);
+    // Takes the other's elements; the other becomes empty.
     DynArray& operator=(DynArray&& other) noexcept;
+    // Frees the elements.
     ~DynArray();
 
     // Gives the array these sizes (0 for absent dimensions) and clears it.
@@ -39,30 +46,45 @@ public:
     const T& element_at(int i, int j = 0, int k = 0, int l = 0) const {
         return const_cast<DynArray*>(this)->element_at(i, j, k, l);
     }
+    // element_at(i, j, k, l).
     T& operator()(int i, int j = 0, int k = 0, int l = 0) { return element_at(i, j, k, l); }
+    // element_at(i, j, k, l).
     const T& operator()(int i, int j = 0, int k = 0, int l = 0) const { return element_at(i, j, k, l); }
 
     // size1..size4 for 0..3; anything else gives 0.
     int dimension_size(int dimension) const noexcept;
     // Fatal (error 8) on an array with a second dimension.
     void append_element(const T& value);
+    // Makes this array a copy of source (elements and sizes).
     void copy_from(const DynArray& source);
     // (count, 0, 0, 0) and element i = values[i]; count <= 0 leaves it empty.
     void fill_values(int count, const T* values);
+    // fill_values from a list.
     void fill_values(std::initializer_list<T> values);
     // The "bounds: " and "access: " lines through debug_print.
     void report_out_of_range(int i, int j, int k, int l) const;
 
+    // The elements in storage order (first index fastest); null when empty.
     const T* elements() const noexcept { return elements_; }
+    // The elements in storage order (first index fastest); null when empty.
     T* elements() noexcept { return elements_; }
+    // The size of the first dimension.
     int size1() const noexcept { return size1_; }
+    // The size of the second dimension (0: absent).
     int size2() const noexcept { return size2_; }
+    // The size of the third dimension (0: absent).
     int size3() const noexcept { return size3_; }
+    // The size of the fourth dimension (0: absent).
     int size4() const noexcept { return size4_; }
+    // Elements between consecutive second indices.
     int stride2() const noexcept { return stride2_; }
+    // Elements between consecutive third indices.
     int stride3() const noexcept { return stride3_; }
+    // Elements between consecutive fourth indices.
     int stride4() const noexcept { return stride4_; }
+    // The number of dimensions set (0..4).
     int dimensions() const noexcept { return dimensions_; }
+    // The elements the storage holds without growing.
     int element_capacity() const noexcept { return element_capacity_; }
     // max(size1, 0) x max(1, size2) x max(1, size3) x max(1, size4).
     std::int64_t element_count() const noexcept;
@@ -88,6 +110,7 @@ private:
     std::int32_t element_capacity_ = 0;
 };
 
+// The element kinds the run-time provides.
 extern template class DynArray<std::uint8_t>;
 extern template class DynArray<std::int32_t>;
 extern template class DynArray<double>;

@@ -15,27 +15,48 @@ namespace crv {
 // The shared, read-only empty text that strings without a buffer point at.
 extern const char* const empty_text;
 
+// A text: see the top of this file.
 class DynString {
 public:
+    // The empty text (no buffer).
     DynString() noexcept = default;
+    // A copy of the bytes up to the terminator; null gives the empty text.
     DynString(const char* text);  // NOLINT: implicit by design, text converts freely
+    // A copy of the bytes.
     DynString(const DynString& other);
+    // Takes the other's buffer; the other becomes empty.
     DynString(DynString&& other) noexcept;
+    // The decimal text of value.
     explicit DynString(int value);
+    // The number text of value (10 significant digits, as number_to_text).
     explicit DynString(float value);
+    // The number text of value (10 significant digits, as number_to_text).
     explicit DynString(double value);
+    // UTF-16 up to its terminator, converted to the multibyte encoding of
+    // the current locale; the result is cut at as many bytes as the input
+    // has units (null: empty).
     explicit DynString(const char16_t* wide);
+    // Frees the buffer.
     ~DynString();
 
+    // Copies the bytes.
     DynString& operator=(const DynString& other);
+    // Takes the other's buffer; the other becomes empty.
     DynString& operator=(DynString&& other) noexcept;
+    // Copies the bytes up to the terminator (null: empty).
     DynString& operator=(const char* text);
 
+    // Appends the bytes of other.
     DynString& operator+=(const DynString& other);
+    // Appends the bytes up to the terminator (null: nothing).
     DynString& operator+=(const char* text);
+    // Appends one byte (0 included).
     DynString& operator+=(char byte);
+    // Appends the decimal text of value.
     DynString& operator+=(int value);
+    // Appends the number text of value.
     DynString& operator+=(float value);
+    // Appends the number text of value.
     DynString& operator+=(double value);
 
     // Room for n bytes plus the terminator; capacity grows to the next
@@ -43,18 +64,29 @@ public:
     void reserve(std::uint32_t n, bool keep);
     // reserve(n, true) and hand out the buffer; call sync_length afterwards.
     char* writable_buffer(std::uint32_t n);
+    // Sets the length from the terminator written into the buffer.
     void sync_length();
+    // Keeps the first n bytes (n beyond the length or negative: no change).
     void truncate(std::int64_t n);
+    // Frees the buffer; the text is empty.
     void release() noexcept;
 
+    // The bytes, terminated by 0 (never null).
     const char* text() const noexcept { return text_; }
+    // The same as text().
     const char* c_str() const noexcept { return text_; }
+    // The bytes the buffer holds without growing (0: no buffer).
     std::uint32_t capacity() const noexcept { return capacity_; }
+    // The byte count.
     std::uint32_t length() const noexcept { return length_; }
+    // True for the empty text.
     bool empty() const noexcept { return length_ == 0; }
+    // Byte i; i must be at most length() (the terminator).
     char operator[](std::uint32_t i) const noexcept { return text_[i]; }
 
+    // The text read as a number (atof).
     double to_double() const;
+    // The text read as an integer (atoi).
     int to_int() const;
     // Converts into a process-wide buffer of 512 UTF-16 units (terminator
     // included) that the next call overwrites; longer texts are cut.
