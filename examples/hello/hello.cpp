@@ -5,6 +5,7 @@
 void crv::load_project_settings() {
     app_state.screen_width = 320;
     app_state.screen_height = 240;
+    app_state.frame_rate = 60;
     app_state.caption = "Hello";
 }
 

@@ -53,7 +53,8 @@ pixel() {
 # Runs a build of the template until it has presented frame 10, checks that
 # frame, then ends the game with Escape as a player would.
 run_hello() {
-  local exe=$1 name=$2 run=$work/run-$name
+  local exe=$1 name=$2
+  local run=$work/run-$name
   mkdir -p "$run"
   TMPDIR=$run CORVANE_AUTOMATION=1 CORVANE_CAPTURE_FRAMES="$run:10" "$exe" >"$run/output.txt" 2>&1 &
   game_pid=$!
