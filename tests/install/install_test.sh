@@ -2,7 +2,8 @@
 # The game template built the three ways a game programmer builds it, each
 # run under the X server for a few frames and ended with Escape:
 #   1. against an install of this build: find_package(Corvane) with
-#      CMAKE_PREFIX_PATH, through examples/hello/CMakeLists.txt as shipped;
+#      CMAKE_PREFIX_PATH, through examples/hello/CMakeLists.txt as shipped
+#      (and the same with Corvane_DIR naming this build folder);
 #   2. against the same install: one compiler command with
 #      `pkg-config --cflags --libs corvane`;
 #   3. from a game tree that builds the run-time with add_subdirectory.
@@ -125,6 +126,11 @@ cmake -S "$src/examples/hello" -B "$work/cmake" "${cmake_args[@]}" -DCMAKE_PREFI
 cmake --build "$work/cmake" >/dev/null
 check_compile_line "$work/cmake/compile_commands.json" "find_package"
 run_hello "$work/cmake/hello" find_package
+
+# 1b. The same against this build folder, without installing.
+cmake -S "$src/examples/hello" -B "$work/cmake-build-tree" "${cmake_args[@]}" -DCorvane_DIR="$build" >/dev/null
+cmake --build "$work/cmake-build-tree" >/dev/null
+run_hello "$work/cmake-build-tree/hello" build-tree-package
 
 # 2. A plain compiler command line through pkg-config (the sanitizer link
 # flags of an instrumented build come with the package's flags).
