@@ -312,6 +312,14 @@ private:
     // are not the plain 2D ones (then turned sprites take the matrix path).
     bool load_turn_matrices();
     void sprite_quad(std::int32_t n, const float (&quad)[4][4], bool clamp);
+    // A texture rectangle: s across, t up from the bottom edge.
+    struct TexRect {
+        float s0 = 0, t0 = 0, s1 = 0, t1 = 0;
+    };
+    void upright_quad(std::int32_t n, float x0, float y0, float x1, float y1, const TexRect& tex, bool clamp);
+    // The texture rectangle of an animation frame; false when the sprite
+    // cannot be drawn or has no frame size.
+    bool frame_texture(std::int32_t n, std::int32_t frame, TexRect* tex) const;
     // poly_end of a textured batch without vertex colours: its triangles
     // join the pending sprites when it would be drawn with their texture
     // and state; false (nothing done) when it must be drawn on its own.
