@@ -1,8 +1,8 @@
 // The 2D draw batch and the remembered GL state of OpenGLRainbows.
 //
-// Sprites, animation frames, glyphs and rectangles are collected as quads
-// in one vertex array and drawn with one indexed triangle list (rectangles:
-// one quad list) when the
+// Sprites, animation frames, glyphs, rectangles and the triangles of
+// textured vertex batches are collected as quads in one vertex array and
+// drawn with one indexed triangle list (rectangles: one quad list) when the
 // kind, texture, wrap mode or filter changes, before any other GL use and
 // at presentation. Each quad is split into the two triangles, with their
 // vertices in the order, that the rasteriser gets from the single fan (or,
@@ -234,6 +234,47 @@ void OpenGLRainbows::draw_pending_lines() {
     glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(pending_lines_.size()));
     pending_lines_.clear();
     end_pixel_exact();
+}
+
+bool OpenGLRainbows::join_poly_batch() {
+    if (batch_mode_ < 0 || batch_mode_ > 2) return false;
+    if (quad_kind_ != QuadKind::textured || quad_sprite_ != batch_sprite_ || quad_wrap_ != GL_REPEAT ||
+        quad_glyphs_) {
+        // Drawn at once, the batch would take whatever texture, and wrap
+        // mode, the drawing before it left bound: it joins only when that
+        // is its own sprite, wrapped as poly_begin bound it.
+        flush_batch();
+        if (!gl_known_ || !texturing_on_ || bound_sprite_ != batch_sprite_) return false;
+        const TextureParams& p = texture_params_[static_cast<std::size_t>(batch_sprite_)];
+        if (p.generation != gl_generation_ || p.wrap != GL_REPEAT) return false;
+    }
+    // Each triangle becomes a quad whose fan repeats its last vertex: the
+    // first triangle of the fan is the batch's own triangle, with its
+    // vertices in the order OpenGL takes them from the fan, the separate
+    // triangles or the strip (odd strip triangles swap their first two);
+    // the second has no area and lights nothing.
+    const std::int32_t n = batch_count_;
+    std::int32_t triangles = 0;
+    if (batch_mode_ == 1) triangles = n / 3;
+    else if (n >= 3) triangles = n - 2;
+    if (triangles == 0) return true;
+    QuadVertex* v = add_quads(QuadKind::textured, batch_sprite_, GL_REPEAT, triangles, false);
+    const BatchVertex* b = batch_;
+    auto put = [&v](const BatchVertex& p0, const BatchVertex& p1, const BatchVertex& p2) {
+        auto q = [](const BatchVertex& p) { return QuadVertex{p.x, p.y, p.s, p.t, {255, 255, 255, 255}}; };
+        v[0] = q(p0);
+        v[1] = q(p1);
+        v[2] = q(p2);
+        v[3] = v[2];
+        v += 4;
+    };
+    for (std::int32_t i = 0; i < triangles; ++i) {
+        if (batch_mode_ == 0) put(b[0], b[i + 1], b[i + 2]);
+        else if (batch_mode_ == 1) put(b[3 * i], b[3 * i + 1], b[3 * i + 2]);
+        else if (i % 2 == 0) put(b[i], b[i + 1], b[i + 2]);
+        else put(b[i + 1], b[i], b[i + 2]);
+    }
+    return true;
 }
 
 bool OpenGLRainbows::load_turn_matrices() {

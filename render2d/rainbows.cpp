@@ -366,7 +366,12 @@ void OpenGLRainbows::grow_batch(std::int32_t needed) {
 }
 
 void OpenGLRainbows::poly_begin(std::int32_t sprite, std::int32_t mode) {
-    flush();
+    // Pending quads of the same sprite, wrapped as the binding wraps, may
+    // stay pending: drawing them leaves this sprite bound as binding it here
+    // does, and the batch can then join them at poly_end.
+    if (!batching_ || quad_kind_ != QuadKind::textured || quad_sprite_ != sprite || quad_wrap_ != GL_REPEAT ||
+        quad_glyphs_)
+        flush();
     bind_sprite(sprite);
     batch_sprite_ = bound_sprite_;
     if (batch_sprite_ >= 0) {
@@ -418,9 +423,10 @@ void OpenGLRainbows::poly_new_strip() {
 }
 
 void OpenGLRainbows::poly_end() {
+    bool colours = batch_colours_ || global_alpha != 1.0f;
+    if (batching_ && batch_ != nullptr && !colours && batch_sprite_ >= 0 && join_poly_batch()) return;
     flush_batch();
     if (batch_ == nullptr) return;
-    bool colours = batch_colours_ || global_alpha != 1.0f;
     set_client_arrays(true, batch_sprite_ >= 0, colours);
     glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].x);
     if (batch_sprite_ >= 0) glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &batch_[0].s);

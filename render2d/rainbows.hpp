@@ -12,8 +12,9 @@
 // shader numbers out of range are ignored.
 //
 // Drawing is batched (batch.cpp): consecutive lines and points go into one
-// line list; consecutive sprites, animation frames, glyphs and rectangles
-// that share texture and state go into one vertex array, turned and zoomed
+// line list; consecutive sprites, animation frames, glyphs, rectangles and
+// textured vertex batches without vertex colours that share texture and
+// state go into one vertex array, turned and zoomed
 // on the CPU with the same float operations the matrix path would make, so
 // every pixel is the one a call-at-a-time drawing gives. Texture binding,
 // filters, wrap mode and client arrays are remembered and set only when
@@ -306,6 +307,18 @@ private:
     // are not the plain 2D ones (then turned sprites take the matrix path).
     bool load_turn_matrices();
     void sprite_quad(std::int32_t n, const float (&quad)[4][4], bool clamp);
+    // A texture rectangle: s across, t up from the bottom edge.
+    struct TexRect {
+        float s0 = 0, t0 = 0, s1 = 0, t1 = 0;
+    };
+    void upright_quad(std::int32_t n, float x0, float y0, float x1, float y1, const TexRect& tex, bool clamp);
+    // The texture rectangle of an animation frame; false when the sprite
+    // cannot be drawn or has no frame size.
+    bool frame_texture(std::int32_t n, std::int32_t frame, TexRect* tex) const;
+    // poly_end of a textured batch without vertex colours: its triangles
+    // join the pending sprites when it would be drawn with their texture
+    // and state; false (nothing done) when it must be drawn on its own.
+    bool join_poly_batch();
     void sprite_draw_rotozoom_direct(std::int32_t n, std::int32_t x, std::int32_t y, float angle, float zoom);
     void text_print_direct(const char* text, std::int32_t length, float x, float y, bool proportional, float z);
 

@@ -431,13 +431,21 @@ bool OpenGLRainbows::drawable_sprite(std::int32_t n) const {
     return valid_sprite(n) && sprites_[static_cast<std::size_t>(n)].texture != 0;
 }
 
+// An upright quad from (x0, y0) to (x1, y1) showing the texture rectangle
+// (s0, t0) .. (s1, t1), t0 at the bottom edge, as the fan every upright
+// sprite and frame is drawn with.
+void OpenGLRainbows::upright_quad(std::int32_t n, float x0, float y0, float x1, float y1, const TexRect& tex,
+                                  bool clamp) {
+    const float quad[4][4] = {
+        {x1, y0, tex.s1, tex.t1}, {x0, y0, tex.s0, tex.t1}, {x0, y1, tex.s0, tex.t0}, {x1, y1, tex.s1, tex.t0}};
+    sprite_quad(n, quad, clamp);
+}
+
 void OpenGLRainbows::sprite_draw(std::int32_t n, std::int32_t x, std::int32_t y) {
     if (!drawable_sprite(n)) return;
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
-    auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-    auto x1 = static_cast<float>(x + r.image_width), y1 = static_cast<float>(y + r.image_height);
-    const float quad[4][4] = {{x1, y0, r.s_extent, r.t_extent}, {x0, y0, 0, r.t_extent}, {x0, y1, 0, 0}, {x1, y1, r.s_extent, 0}};
-    sprite_quad(n, quad, false);
+    upright_quad(n, static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + r.image_width),
+                 static_cast<float>(y + r.image_height), TexRect{0, 0, r.s_extent, r.t_extent}, false);
 }
 
 void OpenGLRainbows::sprite_draw_stretched(std::int32_t n, std::int32_t x, std::int32_t y, std::int32_t w,
@@ -445,9 +453,8 @@ void OpenGLRainbows::sprite_draw_stretched(std::int32_t n, std::int32_t x, std::
     if (!drawable_sprite(n)) return;
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-    auto x1 = static_cast<float>(x) + static_cast<float>(w), y1 = static_cast<float>(y) + static_cast<float>(h);
-    const float quad[4][4] = {{x1, y0, r.s_extent, r.t_extent}, {x0, y0, 0, r.t_extent}, {x0, y1, 0, 0}, {x1, y1, r.s_extent, 0}};
-    sprite_quad(n, quad, true);
+    upright_quad(n, x0, y0, x0 + static_cast<float>(w), y0 + static_cast<float>(h),
+                 TexRect{0, 0, r.s_extent, r.t_extent}, true);
 }
 
 void OpenGLRainbows::sprite_draw_zoomed(std::int32_t n, std::int32_t x, std::int32_t y, float zoom_x, float zoom_y) {
@@ -497,49 +504,42 @@ bool OpenGLRainbows::frame_origin(std::int32_t n, std::int32_t frame, bool at_le
     return true;
 }
 
-void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y) {
+bool OpenGLRainbows::frame_texture(std::int32_t n, std::int32_t frame, TexRect* tex) const {
     std::int32_t fx = 0, fy = 0;
-    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
+    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return false;
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float tw = r.texture_width, th = r.texture_height;
-    float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
-    float t0 = (static_cast<float>(r.image_height) - static_cast<float>(fy) - r.frame_height) / th;
-    float t1 = t0 + r.frame_height / th;
-    auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-    auto x1 = static_cast<float>(x + r.frame_width), y1 = static_cast<float>(y + r.frame_height);
-    const float quad[4][4] = {{x1, y0, s1, t1}, {x0, y0, s0, t1}, {x0, y1, s0, t0}, {x1, y1, s1, t0}};
-    sprite_quad(n, quad, false);
+    tex->s0 = fx / tw;
+    tex->s1 = (static_cast<float>(fx) + r.frame_width) / tw;
+    tex->t0 = (static_cast<float>(r.image_height) - static_cast<float>(fy) - r.frame_height) / th;
+    tex->t1 = tex->t0 + r.frame_height / th;
+    return true;
+}
+
+void OpenGLRainbows::anim_draw(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y) {
+    TexRect tex;
+    if (!frame_texture(n, frame, &tex)) return;
+    const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
+    upright_quad(n, static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + r.frame_width),
+                 static_cast<float>(y + r.frame_height), tex, false);
 }
 
 void OpenGLRainbows::anim_draw_stretched(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                          std::int32_t w, std::int32_t h) {
-    std::int32_t fx = 0, fy = 0;
-    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
-    const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
-    float tw = r.texture_width, th = r.texture_height;
-    float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
-    float t0 = (static_cast<float>(r.image_height) - static_cast<float>(fy) - r.frame_height) / th;
-    float t1 = t0 + r.frame_height / th;
-    auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-    float x1 = static_cast<float>(x) + static_cast<float>(w) + 0.1f;
-    float y1 = static_cast<float>(y) + static_cast<float>(h) + 0.1f;
-    const float quad[4][4] = {{x1, y0, s1, t1}, {x0, y0, s0, t1}, {x0, y1, s0, t0}, {x1, y1, s1, t0}};
-    sprite_quad(n, quad, true);
+    TexRect tex;
+    if (!frame_texture(n, frame, &tex)) return;
+    upright_quad(n, static_cast<float>(x), static_cast<float>(y), static_cast<float>(x) + static_cast<float>(w) + 0.1f,
+                 static_cast<float>(y) + static_cast<float>(h) + 0.1f, tex, true);
 }
 
 void OpenGLRainbows::anim_draw_rotozoom(std::int32_t n, std::int32_t frame, std::int32_t x, std::int32_t y,
                                         float angle, float zoom) {
-    std::int32_t fx = 0, fy = 0;
-    if (!drawable_sprite(n) || !frame_origin(n, frame, false, &fx, &fy)) return;
+    TexRect tex;
+    if (!frame_texture(n, frame, &tex)) return;
     const SpriteRecord& r = sprites_[static_cast<std::size_t>(n)];
     float tw = r.texture_width, th = r.texture_height;
-    float s0 = fx / tw, s1 = (static_cast<float>(fx) + r.frame_width) / tw;
-    float t0 = (static_cast<float>(r.image_height) - static_cast<float>(fy) - r.frame_height) / th;
-    float t1 = t0 + r.frame_height / th;
-    s0 += 0.5f / tw;
-    s1 -= 0.5f / tw;
-    t0 += 0.5f / th;
-    t1 -= 0.5f / th;
+    float s0 = tex.s0 + 0.5f / tw, s1 = tex.s1 - 0.5f / tw;
+    float t0 = tex.t0 + 0.5f / th, t1 = tex.t1 - 0.5f / th;
     auto cx = static_cast<float>(x + r.frame_width / 2), cy = static_cast<float>(y + r.frame_height / 2);
     float hx = zoom * r.frame_width / 2, hy = zoom * r.frame_height / 2;
     float radians = angle * 0.017453292f;

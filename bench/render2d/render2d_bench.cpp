@@ -162,6 +162,10 @@ void BM_CeilingTextPerFrame(benchmark::State& state) {
         r.flush();
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, font.texture);
+        // The filters text is drawn with (smoothing is on), so that the
+        // ceiling rasterises the same pixels.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         HandVertex* v = quads.data();
         for (int i = 0; i < 1000; ++i) {
             auto x = static_cast<float>((i * 37) % 460), y = static_cast<float>((i * 53) % 470);

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,21 @@ std::string latin1_to_utf8(const char* text) {
     return out;
 }
 
+// Mesa's software rasteriser mallocs its per-frame bins and vertex stores
+// and frees them when the frame is done. With the C library's default
+// (self-adjusting) thresholds the freed top of the heap is handed back to
+// the system every frame and faulted in again the next one, which can cost
+// a 2D frame more than its own drawing, and how much depends on what the
+// process allocated before. Fixed thresholds keep that memory in the
+// process, so a steady frame costs the same every time.
+void keep_frame_memory() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
 bool automation() {
     const char* v = std::getenv("CORVANE_AUTOMATION");
     return v != nullptr && *v != 0 && std::string(v) != "0";
@@ -73,6 +89,7 @@ bool automation() {
 
 Window* window_create(const char* title, int width, int height, int samples) {
     if (!video_ready()) return nullptr;
+    keep_frame_memory();
     SDL_GLContext context = nullptr;
     SDL_Window* w = create_with(title, width, height, samples, 8, &context);
     if (w == nullptr) w = create_with(title, width, height, samples, 0, &context);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <random>
 
 namespace crv {
@@ -180,6 +181,82 @@ TEST_F(Batch, LongBatchesAndFontSpritesBetweenPrints) {
          }},
     };
     for (const auto& c : cases) expect_same_picture(c.frame, c.what);
+}
+
+// Vertex batches between sprites, text and rectangles: textured ones join
+// the sprites of their texture, the others are drawn on their own; either
+// way in order, with the texture and wrap mode the plain path would give
+// them (also when another sprite is drawn between poly_begin and poly_end,
+// and when a batch is ended twice or grown after its end).
+TEST_F(Batch, VertexBatchesAmongSpritesTextAndRectangles) {
+    // A fan, separate triangles (one left over) and two joined strips, with
+    // texture coordinates past the image so that the repeat shows.
+    auto batch = [this](int sprite, int mode, float x, float y, std::int32_t colour) {
+        r().poly_begin(sprite, mode);
+        const float points[7][4] = {{0, 0, -3, -5},   {21.5f, 2, 40, 0},  {18, 17.3f, 37, 30}, {1, 20, 0, 36},
+                                    {-6, 9, -9, 12}, {10, -4.7f, 12, -9}, {30, 12, 50, 21}};
+        for (int i = 0; i < 7; ++i) {
+            if (mode == 2 && i == 4) r().poly_new_strip();
+            r().poly_vertex(x + points[i][0], y + points[i][1], points[i][2], points[i][3], i == 2 ? colour : 0xffffff);
+        }
+        r().poly_end();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> frame;
+    } cases[] = {
+        {"uncoloured batches between sprites, text and rectangles",
+         [&] {
+             for (int i = 0; i < 9; ++i) {
+                 r().set_smoothing(i % 4 != 3);
+                 r().sprite_draw(1, i * 6 - 5, i * 4);
+                 batch(1, i % 3, static_cast<float>(i * 5), static_cast<float>(i * 3) + 0.5f, 0xffffff);
+                 r().sprite_draw_rotated(1, 30 - i * 3, 10, 17.0f * static_cast<float>(i));
+                 batch(2, (i + 1) % 3, 40 - static_cast<float>(i * 4), 20, 0xffffff);
+                 if (i % 2 == 0) r().text_print("Poly", 4, static_cast<float>(i * 6), 40, true);
+                 r().fill_rect(i * 7, 44 - i, 5, 3, 0x40c080 + i);
+                 batch(-1, i % 3, static_cast<float>(i * 4), 2, 0x3080ff);
+                 r().anim_draw(2, i, i * 5, 30);
+             }
+         }},
+        {"coloured and translucent batches",
+         [&] {
+             for (int i = 0; i < 6; ++i) {
+                 r().sprite_draw(1, i * 8, i * 5);
+                 batch(1, i % 3, static_cast<float>(i * 6), 4, 0x2040ff);
+                 batch(1, i % 3, static_cast<float>(i * 5), 24, 0x8000ff);  // colour key: that corner clear
+                 if (i == 3) r().set_alpha_mode(-0.6f);
+             }
+         }},
+        {"drawing between begin and end, ended twice, grown after the end",
+         [&] {
+             r().sprite_draw(1, 0, 0);
+             r().poly_begin(1, 0);
+             r().sprite_draw(2, 10, 10);  // the batch takes this texture
+             for (auto [x, y] : {std::pair{5.0f, 5.0f}, {40.0f, 8.0f}, {35.0f, 40.0f}, {3.0f, 30.0f}})
+                 r().poly_vertex(x, y, x, y, 0xffffff);
+             r().poly_end();
+             r().sprite_draw(1, 20, 0);
+             r().poly_begin(1, 1);
+             r().sprite_draw_stretched(1, 30, 30, 20, 10);  // clamps the wrap of the batch's own texture
+             for (auto [x, y] : {std::pair{0.0f, 20.0f}, {60.0f, 25.0f}, {10.0f, 47.0f}})
+                 r().poly_vertex(x, y, x * 2, y - 30, 0xffffff);
+             r().poly_end();
+             r().sprite_draw_stretched(1, 40, 5, 30, 12);  // clamped just before the batch binds with repeat
+             r().poly_begin(1, 2);
+             for (auto [x, y] : {std::pair{2.0f, 2.0f}, {20.0f, 3.0f}, {4.0f, 20.0f}})
+                 r().poly_vertex(x, y, -x, y * 3, 0xffffff);
+             r().poly_end();
+             r().sprite_draw(1, 8, 8);
+             r().poly_end();  // drawn again, over the sprite
+             r().poly_vertex(30, 30, 5, 5, 0xffffff);
+             r().poly_end();  // one more strip triangle
+         }},
+    };
+    for (int orientation : {0, 1, 2, 3}) {
+        r().set_orientation(orientation);
+        for (const auto& c : cases) expect_same_picture(c.frame, c.what);
+    }
 }
 
 // The same sprite over and over is one draw call; the pictures of drawing
