@@ -76,8 +76,9 @@ void keep_frame_memory() {
     static bool done = false;
     if (done) return;
     done = true;
-    mallopt(M_MMAP_THRESHOLD, 16 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    // A user who tuned the allocator through its environment keeps that.
+    if (std::getenv("MALLOC_MMAP_THRESHOLD_") == nullptr) mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    if (std::getenv("MALLOC_TRIM_THRESHOLD_") == nullptr) mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 bool automation() {
