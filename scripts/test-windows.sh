@@ -12,7 +12,7 @@ jobs=${CRV_JOBS:-2}
 # Test programs built and run here. The others do not build for Windows yet:
 # their sources call POSIX or X11 directly (setenv, fork/wait, poll, the
 # X11 client, SDL's virtual pads) or need the window and devices.
-suites=(core_tests path_tests platform_tests)
+suites=(core_tests path_tests platform_tests socket_tests lobby_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
   suites+=("fuzz_replay_$target")
 done

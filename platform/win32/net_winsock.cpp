@@ -49,14 +49,19 @@ int clamp_length(std::size_t count) { return static_cast<int>(std::min<std::size
 
 }  // namespace
 
+// WinSock is started once for the whole process and never stopped: the
+// portable layer stops its own use of sockets while threads such as the
+// lobby's may still hold some, and WSACleanup would close those under them.
+// The system releases everything when the process ends.
 bool net_start() {
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-    return true;
+    static const bool started = [] {
+        WSADATA data{};
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
 }
 
-// Each net_start has its net_stop, as WSAStartup counts its users.
-void net_stop() { WSACleanup(); }
+void net_stop() {}
 
 int net_error() { return t_last_error; }
 
