@@ -41,11 +41,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 step "Wine prefix"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-fi
+# The server of this private prefix is ours: any left over is replaced by a
+# persistent one before the prefix is made, so that later processes find it
+# running ("wineserver -p" fails while another server runs).
+wineserver -k >/dev/null 2>&1 || true
+mkdir -p "$WINEPREFIX"
 wineserver -p
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 wine cmd /c exit >/dev/null 2>&1 || true
 done_step
 
