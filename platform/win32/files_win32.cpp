@@ -52,6 +52,13 @@ std::size_t root_length(const std::string& path) {
     return !path.empty() && path[0] == '/' ? 1 : 0;
 }
 
+// folder + "/" + leaf, where "C:" and "/" need no separator of their own.
+std::string join(const std::string& folder, const std::string& leaf) {
+    if (folder.empty()) return leaf;
+    if (folder.back() == '/' || (folder.size() == 2 && folder[1] == ':')) return folder + leaf;
+    return folder + "/" + leaf;
+}
+
 }  // namespace
 
 std::string system_path(const char* name, bool for_create) {
@@ -81,6 +88,9 @@ File* file_create(const char* name) {
     DWORD a = attributes(path);
     if (a != INVALID_FILE_ATTRIBUTES) {
         if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) return nullptr;
+        // As on other systems, a read-only file is replaced like any other.
+        if ((a & FILE_ATTRIBUTE_READONLY) != 0)
+            SetFileAttributesW(widen(path).c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
         // A link is removed rather than followed; when it cannot be, the
         // name is refused.
         if (!DeleteFileW(widen(path).c_str()) && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return nullptr;
@@ -254,7 +264,7 @@ bool process_alive(DWORD pid) {
 void remove_stale_saves(const std::string& folder, const std::string& leaf) {
     std::string prefix = save_temp_prefix(leaf);
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(widen(folder + "/" + prefix + "*" + std::string(k_save_suffix)).c_str(),
+    HANDLE find = FindFirstFileExW(widen(join(folder, prefix + "*" + std::string(k_save_suffix))).c_str(),
                                    FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE) return;
     const DWORD self = GetCurrentProcessId();
@@ -272,7 +282,7 @@ void remove_stale_saves(const std::string& folder, const std::string& leaf) {
         // cleans up after it.
         if (pid > 0xFFFFFFFFull) continue;
         if (pid == self || !process_alive(static_cast<DWORD>(pid)))
-            DeleteFileW(widen(folder + "/" + name).c_str());
+            DeleteFileW(widen(join(folder, name)).c_str());
     } while (FindNextFileW(find, &data));
     FindClose(find);
 }
@@ -288,18 +298,18 @@ bool file_replace_contents(const char* name, const void* bytes, std::size_t coun
     std::size_t root = root_length(path);
     std::string folder;
     std::string leaf;
-    if (slash == std::string::npos || slash + 1 < root) {
+    if (slash == std::string::npos) {
         folder = root == 2 ? path.substr(0, 2) : ".";
         leaf = path.substr(root == 2 ? 2 : 0);
     } else {
-        folder = path.substr(0, slash == 0 ? 1 : slash);
+        folder = path.substr(0, slash + 1 == root ? root : slash);
         leaf = path.substr(slash + 1);
     }
     if (leaf.empty()) return false;
     remove_stale_saves(folder, leaf);
 
-    std::string temp = folder + "/" + save_temp_prefix(leaf) + std::to_string(GetCurrentProcessId()) +
-                       std::string(k_save_suffix);
+    std::string temp =
+        join(folder, save_temp_prefix(leaf) + std::to_string(GetCurrentProcessId()) + std::string(k_save_suffix));
     std::wstring wide_temp = widen(temp);
     DeleteFileW(wide_temp.c_str());
     HANDLE h = CreateFileW(wide_temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

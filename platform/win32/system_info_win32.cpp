@@ -69,13 +69,23 @@ CalendarTime utc_time_now() {
     return from_system_time(t);
 }
 
-// The C run-time keeps its own copy of the environment beside the system's;
-// _wputenv changes both, so getenv in portable code and the environment a
-// started program inherits agree.
+// The C run-time keeps its own copy of the environment beside the system's.
+// Reads go to the system's, which every change through the C run-time
+// (putenv, _wputenv) also updates and which started programs inherit;
+// changes go through _wputenv so that getenv in portable code sees them too.
 std::string env_get(const char* name) {
     if (name == nullptr || *name == 0) return std::string();
-    const wchar_t* value = _wgetenv(win32::widen(name).c_str());
-    return value != nullptr ? win32::narrow(value) : std::string();
+    std::wstring wide_name = win32::widen(name);
+    std::wstring value(256, L'\0');
+    for (;;) {
+        DWORD n = GetEnvironmentVariableW(wide_name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (n == 0) return std::string();
+        if (n < value.size()) {
+            value.resize(n);
+            return win32::narrow(value);
+        }
+        value.resize(n);
+    }
 }
 
 void env_set(const char* name, const char* value) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,12 @@ TEST(PlatformFiles, ReadWriteSeekAndAppendThroughEitherSeparator) {
     plat::file_close(a);
     EXPECT_EQ(read_all(name), "hello world!");
     EXPECT_EQ(plat::file_open_read(dir.path().c_str()), nullptr);  // a folder is no file
+
+    // Creating replaces a read-only file like any other.
+    std::filesystem::permissions(PlatformTempDir::to_fs(dir.file("data.bin")), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    write_file(name, "new");
+    EXPECT_EQ(read_all(name), "new");
 }
 
 TEST(PlatformFiles, FoldersListAndUtf8NamesRoundTrip) {
@@ -83,7 +90,11 @@ TEST(PlatformFiles, CurrentFolderHasNoFinalSeparator) {
     const std::string before = plat::current_dir();
     ASSERT_TRUE(plat::change_dir(dir.path().c_str()));
     const std::string here = plat::current_dir();
+    // A save named without a folder goes through the current one.
+    const bool saved = plat::file_replace_contents("relative.dat", "r", 1);
     EXPECT_TRUE(plat::change_dir(before.c_str()));
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{".", "..", "marker", "relative.dat"}));
     ASSERT_FALSE(here.empty());
     EXPECT_NE(here.back(), '/');
     EXPECT_EQ(here.find('\\'), std::string::npos);
