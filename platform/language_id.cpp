@@ -1,5 +1,5 @@
 // Locale names ("language_TERRITORY.codeset@modifier") to Windows language
-// identifiers. Both backends read it: Linux for the session's locale,
+// identifiers. Both backends read it: Linux for the user's locale,
 // Windows for names a game passes in.
 #include "platform/system_info.hpp"
 

@@ -8,7 +8,7 @@
 // string, and the program stays inside OutputDebugString until the debugger
 // has handled the event, reading and writing this process's memory
 // meanwhile. The debugger is the one the system reports; CORVANE_DEBUGGER
-// plays no part here. A break's answer is therefore already given when the
+// is not read here. A break's answer is therefore already given when the
 // send returns.
 
 namespace crv::plat {

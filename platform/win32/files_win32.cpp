@@ -40,7 +40,7 @@ File* open_handle(const std::string& path, DWORD access, DWORD disposition) {
     return new File{h};
 }
 
-// "C:", "C:/", "//server/share/": the part of a name that is no folder of its own.
+// The length of the root a name starts with: "C:", "C:/", "//server/share/" or "/".
 std::size_t root_length(const std::string& path) {
     if (path.size() >= 2 && path[1] == ':') return path.size() >= 3 && path[2] == '/' ? 3 : 2;
     if (path.size() >= 2 && path[0] == '/' && path[1] == '/') {

@@ -17,7 +17,7 @@
 
 namespace {
 
-int debug_session() {
+int debugged_run() {
     volatile int answer = 0;
     if (!crv::plat::debugger_connect_from_environment()) return 0;
     crv::plat::debugger_send("TXhello", 7);
@@ -32,7 +32,7 @@ int debug_session() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "debug") == 0) return debug_session();
+    if (argc == 2 && std::strcmp(argv[1], "debug") == 0) return debugged_run();
     if (argc < 3) return 100;
     std::string report;
     for (int i = 3; i < argc; ++i) report += std::string(argv[i]) + "\n";
