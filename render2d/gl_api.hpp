@@ -7,6 +7,10 @@
 #define GL_GLEXT_PROTOTYPES 0
 #include <GL/gl.h>
 #include <GL/glext.h>
+// On Windows <GL/gl.h> brings in <windows.h>, whose near/far macros would
+// swallow ordinary identifiers.
+#undef near
+#undef far
 
 namespace crv {
 

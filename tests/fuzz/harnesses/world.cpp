@@ -3,13 +3,12 @@
 // two small images, so that listed names can find real files; nothing a
 // world file lists may be taken as a memory address.
 #include "gfx3d/rainbows3d.hpp"
+#include "platform/files.hpp"
 #include "render2d/image.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
 
 #include <cstring>
 #include <string>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -28,8 +27,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     using namespace crv;
     mesh_message = quiet;
     std::string dir = fuzz::scratch_name("_world");
-    mkdir(dir.c_str(), 0700);
-    if (chdir(dir.c_str()) != 0) return 0;
+    plat::dir_make(dir.c_str());
+    if (!plat::change_dir(dir.c_str())) return 0;
     fuzz::write_file("m.zvd", reinterpret_cast<const std::uint8_t*>(k_mesh), std::strlen(k_mesh));
     fuzz::write_file("t.bmp", k_bmp, sizeof k_bmp);
     const std::uint8_t rgba[16] = {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 0, 10, 11, 12, 255};

@@ -1,0 +1,60 @@
+// The Windows headers in the order they must come (WinSock before
+// windows.h), and the conversions between the run-time's UTF-8 names and the
+// UTF-16 the wide Win32 calls take. Used by the files of this backend only.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace crv::plat::win32 {
+
+// Bytes that are not UTF-8 are taken as the ANSI code page, so that a name
+// typed in an older game still reaches the right file.
+inline std::wstring widen(std::string_view text) {
+    if (text.empty()) return std::wstring();
+    const int size = static_cast<int>(text.size());
+    UINT page = CP_UTF8;
+    int count = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (count <= 0) {
+        page = CP_ACP;
+        count = MultiByteToWideChar(page, 0, text.data(), size, nullptr, 0);
+        if (count <= 0) return std::wstring();
+    }
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    MultiByteToWideChar(page, page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, text.data(), size, wide.data(), count);
+    return wide;
+}
+
+inline std::string narrow(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    const int size = static_cast<int>(text.size());
+    const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (count <= 0) return std::string();
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
+// Names handed back to the run-time use "/" like those of the other backend.
+inline std::string narrow_path(std::wstring_view text) {
+    std::string path = narrow(text);
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+// Some calls (LoadLibrary, the shell) want "\" only.
+inline std::wstring widen_path(std::string_view text) {
+    std::wstring wide = widen(text);
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    return wide;
+}
+
+}  // namespace crv::plat::win32

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Everything the Windows cross-build needs, from Debian only: the mingw-w64
+# compilers, zlib for mingw-w64 and Wine from the archive; libpng,
+# libjpeg-turbo and LZO built static for x86_64-w64-mingw32 from Debian's own
+# source packages into <build>/deps (default build-win/deps). Packages are
+# installed only when missing (sudo when not root); a library already in the
+# prefix is not built again.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build-win}")
+prefix=$build/deps
+src=$prefix/src
+toolchain=$root/toolchains/mingw-w64-x86_64.cmake
+jobs=${CRV_JOBS:-2}
+
+packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine wine64 wine64-preloader
+  cmake make pkg-config ccache dpkg-dev nasm googletest
+)
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+updated=0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  updated=1
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+built() { [ -f "$prefix/lib/$1" ]; }
+if built libpng16.a && built libjpeg.a && built liblzo2.a && built libgtest.a; then
+  exit 0
+fi
+
+# Source packages need a deb-src entry beside the binary ones.
+if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  echo "Adding deb-src entries for Debian's source packages"
+  "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/corvane-deb-src.sources >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  updated=0
+fi
+[ "$updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
+
+mkdir -p "$src"
+# Fetches and unpacks a source package into $src (once); prints its folder.
+fetch() {
+  local name=$1 version dir
+  dir=$(find "$src" -maxdepth 1 -type d -name "$name-*" | head -n1)
+  [ -n "$dir" ] && { echo "$dir"; return 0; }
+  # Pin the version: an index (the security one) can list a version ahead
+  # of the files the archive serves, so try the candidates newest first.
+  for version in $(apt-cache showsrc "$name" | sed -n 's/^Version: //p' | sort -Vr -u); do
+    if (cd "$src" && apt-get source -qq "$name=$version" >&2); then
+      find "$src" -maxdepth 1 -type d -name "$name-*" | head -n1
+      return 0
+    fi
+    echo "win-deps: $name=$version not served, trying an older version" >&2
+  done
+  echo "win-deps: no source of $name could be fetched" >&2
+  return 1
+}
+
+cmake_build() {  # source folder, extra cmake options...
+  local dir=$1; shift
+  cmake -S "$dir" -B "$dir/build-mingw" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCRV_WIN_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_POLICY_DEFAULT_CMP0074=NEW "$@" >/dev/null
+  cmake --build "$dir/build-mingw" -j"$jobs" >/dev/null
+  cmake --install "$dir/build-mingw" >/dev/null
+}
+
+if ! built libpng16.a; then
+  echo "Building libpng for mingw-w64"
+  dir=$(fetch libpng1.6)
+  cmake_build "$dir" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DZLIB_USE_STATIC_LIBS=ON -DSKIP_INSTALL_PROGRAMS=ON
+fi
+if ! built libjpeg.a; then
+  echo "Building libjpeg-turbo for mingw-w64"
+  dir=$(fetch libjpeg-turbo)
+  cmake_build "$dir" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DCMAKE_ASM_NASM_COMPILER=nasm
+fi
+if ! built liblzo2.a; then
+  echo "Building LZO for mingw-w64"
+  dir=$(fetch lzo2)
+  (cd "$dir" && ./configure -q --host=x86_64-w64-mingw32 --prefix="$prefix" \
+      --disable-shared --enable-static >/dev/null && \
+    make -s -j"$jobs" >/dev/null 2>&1 && make -s install >/dev/null)
+fi
+if ! built libgtest.a; then
+  echo "Building GoogleTest for mingw-w64"
+  cmake -S /usr/src/googletest -B "$src/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCRV_WIN_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_INSTALL_LIBDIR=lib -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$src/googletest-build" -j"$jobs" >/dev/null
+  cmake --install "$src/googletest-build" >/dev/null
+fi
+echo "Windows libraries in $prefix"
