@@ -1,19 +1,30 @@
-// 3D drawing: mesh objects in a table of numbered entries, built vertex by
-// vertex or loaded from zvd mesh files and world files, drawn with a
-// camera, up to eight lights, fog, environment mapping and stencil
-// shadows; picking and collision against them.
-//
-// A frame of 3D starts with begin_3d; 2D drawing after it goes on top once
-// set_viewport (corvane/render2d.hpp) has restored the 2D state. Angles are
-// degrees; colours are R + G*256 + B*65536; textures are sprite numbers
-// (corvane/render2d.hpp), -1 for none. Objects are numbered 0 ..
-// k_object_limit - 1 and live until object_free, a rebuild or a reload of
-// their number, or program end.
-// Threads: main thread only.
-// Failures: everything does nothing (or answers false) before start-up
-// and after program end; bad object numbers draw nothing and test false;
-// loads and saves answer false and report their reasons to the debug
-// output.
+/// @defgroup gfx3d 3D drawing
+/// 3D drawing: mesh objects in a table of numbered entries, built vertex by
+/// vertex or loaded from zvd mesh files and world files, drawn with a
+/// camera, up to eight lights, fog, environment mapping and stencil
+/// shadows; picking and collision against them.
+///
+/// A frame of 3D starts with crv::begin_3d; 2D drawing after it goes on
+/// top once crv::set_viewport (corvane/render2d.hpp) has restored the 2D
+/// state. Angles are degrees; colours are R + G*256 + B*65536; textures are
+/// sprite numbers (@ref render2d), -1 for none. Objects are numbered 0 ..
+/// k_object_limit - 1 and live until crv::object_free, a rebuild or a
+/// reload of their number, or program end. `crvmesh` turns Wavefront OBJ
+/// files into zvd meshes.
+///
+/// **Threads:** main thread only.
+///
+/// **Failures:** everything does nothing (or answers false) before
+/// start-up and after program end; bad object numbers draw nothing and
+/// test false; loads and saves answer false and report their reasons to
+/// the debug output.
+///
+/// **Examples:** @ref example_scene3d (objects built vertex by vertex,
+/// lights, a stencil shadow).
+
+/// @file
+/// The 3D scene, objects, drawing, loading, picking and collision: see
+/// @ref gfx3d.
 #pragma once
 
 #include <corvane/dyn_string.hpp>
@@ -22,99 +33,114 @@
 
 namespace crv {
 
-// Object numbers run from 0 to k_object_limit - 1.
+/// @addtogroup gfx3d
+/// @{
+
+/// Object numbers run from 0 to k_object_limit - 1.
 constexpr std::int32_t k_object_limit = 65536;
 
-// ---- scene ----
+/// @name Scene
+/// @{
 
-// Starts 3D drawing: clears the depth buffer, sets a perspective
-// projection of fov degrees (fov <= 0: orthographic) between the near and
-// far planes, and resets the 3D state (culling off).
+/// Starts 3D drawing: clears the depth buffer, sets a perspective
+/// projection of fov degrees (fov <= 0: orthographic) between the near and
+/// far planes, and resets the 3D state (culling off).
 void begin_3d(double near, double far, double fov);
-// 0: no culling; 1: cull back faces, front faces clockwise; -1: cull back
-// faces, front faces counter-clockwise.
+/// 0: no culling; 1: cull back faces, front faces clockwise; -1: cull back
+/// faces, front faces counter-clockwise.
 void set_culling(std::int32_t mode);
-// The sprites used as textures on units 0 and 1 (-1: none).
+/// The sprites used as textures on units 0 and 1 (-1: none).
 void set_texture(std::int32_t texture1, std::int32_t texture2);
-// 0: the sprites' plain textures; 1: their mip-mapped ones. Each frame
-// starts with 0.
+/// 0: the sprites' plain textures; 1: their mip-mapped ones. Each frame
+/// starts with 0.
 void set_texture_variant(std::int32_t variant);
-// Places the camera at the eye, looking at the target, with up as the
-// upward direction.
+/// Places the camera at the eye, looking at the target, with up as the
+/// upward direction.
 void set_camera(double ex, double ey, double ez, double tx, double ty, double tz, double ux, double uy, double uz);
-// Fog in a colour (-1: fog off): exponential non-zero with density a, else
-// linear from a to b (both 0: from the near to the far plane).
+/// Fog in a colour (-1: fog off): exponential non-zero with density a, else
+/// linear from a to b (both 0: from the near to the far plane).
 void set_fog(std::int32_t colour, std::int32_t exponential, double a, double b);
-// Light index (0..7) in a colour at position p with direction d. cutoff 0
-// switches it off; 180 makes a directional light along d; above 90 a point
-// light at p; else a spot light of that cone. show non-zero also draws the
-// light. A negative index sets the shadow light: -3 starts a stencil
-// shadow pass for the objects drawn next (colour: the shadow's), and -3
-// with cutoff 0 ends it.
+/// Light index (0..7) in a colour at position p with direction d. cutoff 0
+/// switches it off; 180 makes a directional light along d; above 90 a point
+/// light at p; else a spot light of that cone. show non-zero also draws the
+/// light. A negative index sets the shadow light: -3 starts a stencil
+/// shadow pass for the objects drawn next (colour: the shadow's), and -3
+/// with cutoff 0 ends it.
 void set_light(std::int32_t index, std::int32_t colour, double px, double py, double pz, double dx, double dy,
                double dz, double cutoff, std::int32_t show);
-// Non-zero: sphere-mapped environment texturing.
+/// Non-zero: sphere-mapped environment texturing.
 void set_environment_mapping(std::int32_t on);
-// How end_object makes normals: 1 flat, 2 smoothed, other modes none.
+/// How end_object makes normals: 1 flat, 2 smoothed, other modes none.
 void set_normal_mode(std::int32_t mode);
-// Non-zero: collision tests draw the sphere or box they test.
+/// Non-zero: collision tests draw the sphere or box they test.
 void set_collision_display(std::int32_t on);
+/// @}
 
-// ---- object transform (applied to the objects drawn next) ----
+/// @name Object transform (applied to the objects drawn next)
+/// @{
 
-// Back to no transform.
+/// Back to no transform.
 void object_reset_transform();
-// Moves objects by (x, y, z).
+/// Moves objects by (x, y, z).
 void object_translate(double x, double y, double z);
-// Adds a turn by degrees about the axis (ax, ay, az).
+/// Adds a turn by degrees about the axis (ax, ay, az).
 void object_rotate(double degrees, double ax, double ay, double az);
-// Scales objects by (x, y, z).
+/// Scales objects by (x, y, z).
 void object_scale(double x, double y, double z);
+/// @}
 
-// ---- building objects ----
+/// @name Building objects
+/// @{
 
-// Replaces object index by an empty one that the next calls build.
+/// Replaces object index by an empty one that the next calls build.
 void begin_object(std::int32_t index);
-// Starts a primitive: kind 0 separate triangles, 2 a fan, others a strip.
+/// Starts a primitive: kind 0 separate triangles, 2 a fan, others a strip.
 void begin_primitive(std::int32_t kind);
-// Adds a vertex at (x, y, z) with texture position (u, v) (1 = the whole
-// texture) and a colour.
+/// Adds a vertex at (x, y, z) with texture position (u, v) (1 = the whole
+/// texture) and a colour.
 void add_vertex(double x, double y, double z, double u, double v, std::int32_t colour);
-// Finishes the object under construction (normals as set_normal_mode says).
+/// Finishes the object under construction (normals as set_normal_mode says).
 void end_object();
+/// @}
 
-// ---- drawing, saving, loading ----
+/// @name Drawing, saving, loading
+/// @{
 
-// Draws an object between animation frames first and last at position
-// 0..1 (interpolate non-zero: blended, else the nearer frame).
+/// Draws an object between animation frames first and last at position
+/// 0..1 (interpolate non-zero: blended, else the nearer frame).
 void draw_object(std::int32_t index, std::int32_t first, std::int32_t last, double position, std::int32_t interpolate);
-// Draws one animation frame of an object.
+/// Draws one animation frame of an object.
 void draw_object_frame(std::int32_t index, std::int32_t frame);
-// Saves an object as a zvd mesh file; false when it cannot.
+/// Saves an object as a zvd mesh file; false when it cannot.
 bool save_object(std::int32_t index, const DynString& name);
-// Loads a zvd mesh or world file (disk first, then the media pack) into
-// object index, replacing what it held; false when it cannot be read.
+/// Loads a zvd mesh or world file (disk first, then the media pack) into
+/// object index, replacing what it held; false when it cannot be read.
 bool object_load(std::int32_t index, const DynString& name);
-// Frees an object and its textures.
+/// Frees an object and its textures.
 void object_free(std::int32_t index);
+/// @}
 
-// ---- picking and collision ----
+/// @name Picking and collision
+/// @{
 
-// The screen position and depth (0..1) of a world point; false when it
-// cannot be projected.
+/// The screen position and depth (0..1) of a world point; false when it
+/// cannot be projected.
 bool world_to_screen(double x, double y, double z, double* sx, double* sy, double* depth);
-// The world point at a screen position and depth 0..1; false when it
-// cannot be unprojected.
+/// The world point at a screen position and depth 0..1; false when it
+/// cannot be unprojected.
 bool screen_to_world(double sx, double sy, double depth, double* x, double* y, double* z);
-// True when a sphere (radius, centre) touches any triangle of the
-// object's frame.
+/// True when a sphere (radius, centre) touches any triangle of the
+/// object's frame.
 bool sphere_hits_object(std::int32_t index, std::int32_t frame, double radius, double cx, double cy, double cz);
-// True when an axis-aligned box (centre, size) touches any triangle of the
-// object's frame.
+/// True when an axis-aligned box (centre, size) touches any triangle of the
+/// object's frame.
 bool box_hits_object(std::int32_t index, std::int32_t frame, double cx, double cy, double cz, double sx, double sy,
                      double sz);
-// The first vertex of the triangle the last collision test hit; -1 after
-// a miss.
+/// The first vertex of the triangle the last collision test hit; -1 after
+/// a miss.
 std::int32_t last_hit();
+/// @}
+
+/// @}
 
 }  // namespace crv

@@ -1,18 +1,29 @@
-// Networking for games: a table of 1024 numbered TCP and UDP sockets, HTTP
-// downloads, and the lobby message network (one process hosts a lobby,
-// others join it; each registers named players and sends them texts).
-//
-// Lifetime: sock_init counts a reference and the last sock_shutdown closes
-// every socket; program end closes everything, the lobby included.
-// Threads: the socket functions may be called from any thread (a socket
-// number by one thread at a time); HTTP and the lobby from the game thread.
-// Failures give -1, false, 0, an empty text or "NO_DATA"; the socket
-// layer keeps its own last error per thread, in WinSock numbering on every
-// platform (sock_last_error, sock_error_text): among others 8 table full,
-// 10036 connect timed out, 10060 no progress in time (also the HTTP
-// time-outs), 10061 refused, 10093 sock_init not called. Nothing blocks
-// for ever: sends, full receives and downloads give up after their
-// time-outs. IPv4 addresses are host-byte-order integers.
+/// @defgroup net Networking
+/// Networking for games: a table of 1024 numbered TCP and UDP sockets,
+/// HTTP downloads, and the lobby message network (one process hosts a
+/// lobby, others join it; each registers named players and sends them
+/// texts).
+///
+/// **Lifetime:** crv::sock_init counts a reference and the last
+/// crv::sock_shutdown closes every socket; program end closes everything,
+/// the lobby included.
+///
+/// **Threads:** the socket functions may be called from any thread (a
+/// socket number by one thread at a time); HTTP and the lobby from the game
+/// thread.
+///
+/// **Failures** give -1, false, 0, an empty text or "NO_DATA"; the socket
+/// layer keeps its own last error per thread, in WinSock numbering on every
+/// platform (crv::sock_last_error, crv::sock_error_text): among others 8
+/// table full, 10036 connect timed out, 10060 no progress in time (also
+/// the HTTP time-outs), 10061 refused, 10093 sock_init not called. Nothing
+/// blocks for ever: sends, full receives and downloads give up after their
+/// time-outs. IPv4 addresses are host-byte-order integers.
+///
+/// **Examples:** none of the examples uses the network yet.
+
+/// @file
+/// Sockets, HTTP downloads and the lobby network: see @ref net.
 #pragma once
 
 #include <corvane/dyn_string.hpp>
@@ -21,136 +32,156 @@
 
 namespace crv {
 
-// ---- sockets ----
+/// @addtogroup net
+/// @{
 
+/// @name Sockets
+/// @{
+
+/// Socket numbers run from 0 to k_socket_count - 1.
 inline constexpr int k_socket_count = 1024;
-// Error codes the layer adds to the system's.
+/// Error code: every socket number is in use.
 inline constexpr int k_sock_error_table_full = 8;
+/// Error code: sock_connect gave up after its time-out.
 inline constexpr int k_sock_error_timed_out = 10036;
+/// Error code: a send, a full receive or a download made no progress in
+/// time (the system's "timed out" code).
 inline constexpr int k_sock_error_stalled = 10060;
+/// The default no-progress deadline in ms (sock_set_progress_timeout).
 inline constexpr int k_sock_default_progress_ms = 30000;
-// Results of a receive besides a byte count.
+/// sock_receive: the peer closed or reset the connection.
 inline constexpr int k_sock_closed = 0;
+/// sock_receive: an error other than a closed connection.
 inline constexpr int k_sock_error = -1;
+/// sock_receive: nothing has arrived yet (non-blocking socket).
 inline constexpr int k_sock_no_data = -2;
 
-// Takes a reference on the socket layer (starting it the first time).
+/// Takes a reference on the socket layer (starting it the first time).
 bool sock_init();
-// Drops a reference; the last one closes every socket.
+/// Drops a reference; the last one closes every socket.
 void sock_shutdown();
-// The no-progress deadline of sock_send, sock_send_to and full-length
-// receives: when no byte has moved for this long the call fails with error
-// 10060. Process-wide; 0 or less restores the default of 30 s.
+/// The no-progress deadline of sock_send, sock_send_to and full-length
+/// receives: when no byte has moved for this long the call fails with error
+/// 10060. Process-wide; 0 or less restores the default of 30 s.
 void sock_set_progress_timeout(int timeout_ms);
-// The current no-progress deadline in ms.
+/// The current no-progress deadline in ms.
 int sock_progress_timeout();
-// The host's IPv4 addresses as dotted texts separated by "|", "127.0.0.1"
-// last; at most 2047 characters.
+/// The host's IPv4 addresses as dotted texts separated by "|", "127.0.0.1"
+/// last; at most 2047 characters.
 DynString sock_my_addresses();
-// A TCP socket listening on port (all interfaces), or -1.
+/// A TCP socket listening on port (all interfaces), or -1.
 int sock_listen(int port);
-// A waiting connection of the listener as a new socket, or -1 (also when
-// none waits). The peer's address goes to *address when it is given.
+/// A waiting connection of the listener as a new socket, or -1 (also when
+/// none waits). The peer's address goes to *address when it is given.
 int sock_accept(int listener, std::int64_t* address);
-// A TCP connection to host (name or dotted address), or -1. Time-out in
-// ms; 0, negative values and values above 30000 mean 30000.
+/// A TCP connection to host (name or dotted address), or -1. Time-out in
+/// ms; 0, negative values and values above 30000 mean 30000.
 int sock_connect(const DynString& host, int port, int timeout_ms);
-// A UDP socket bound to port (0: any), or -1.
+/// A UDP socket bound to port (0: any), or -1.
 int sock_udp_open(int port);
-// Sends the whole text: its length, or -1. Waits while the system's buffer
-// is full, but fails (10060) when the peer takes no byte within the
-// progress time-out.
+/// Sends the whole text: its length, or -1. Waits while the system's buffer
+/// is full, but fails (10060) when the peer takes no byte within the
+/// progress time-out.
 int sock_send(int socket, const DynString& text);
-// UDP: the whole text as one datagram to address and port.
+/// UDP: the whole text as one datagram to address and port.
 int sock_send_to(int socket, const DynString& text, std::int64_t address, int port);
-// One receive of up to max_length bytes into text (held exactly). Returns
-// the byte count, 0 when the peer closed or reset the connection, -1 on
-// other errors, -2 when no data has arrived yet; the text is empty for
-// results below 1. A UDP socket records the sender's address and port.
+/// One receive of up to max_length bytes into text (held exactly). Returns
+/// the byte count, 0 when the peer closed or reset the connection, -1 on
+/// other errors, -2 when no data has arrived yet; the text is empty for
+/// results below 1. A UDP socket records the sender's address and port.
 int sock_receive(int socket, DynString& text, int max_length);
-// Switches the socket between blocking and non-blocking (the default)
-// receives.
+/// Switches the socket between blocking and non-blocking (the default)
+/// receives.
 bool sock_set_blocking(int socket, bool blocking);
-// Closes the socket and frees its number.
+/// Closes the socket and frees its number.
 bool sock_close(int socket);
-// The first address of a name, or -1. An empty name is this host's first
-// non-loopback address (else 127.0.0.1).
+/// The first address of a name, or -1. An empty name is this host's first
+/// non-loopback address (else 127.0.0.1).
 std::int64_t sock_resolve(const DynString& name);
-// The dotted text of an address.
+/// The dotted text of an address.
 DynString sock_address_text(std::int64_t address);
-// "%d %s" of the last error code and the system's text; empty when the
-// system has no text for the code.
+/// "%d %s" of the last error code and the system's text; empty when the
+/// system has no text for the code.
 DynString sock_error_text();
-// The calling thread's last socket error code (0: none).
+/// The calling thread's last socket error code (0: none).
 int sock_last_error();
-// The address a socket records (peer after connect or accept, sender after
-// a UDP receive, else where it is bound); -1 for a number that is not open.
+/// The address a socket records (peer after connect or accept, sender after
+/// a UDP receive, else where it is bound); -1 for a number that is not open.
 std::int64_t sock_address(int socket);
-// The port that goes with sock_address; -1 for a number that is not open.
+/// The port that goes with sock_address; -1 for a number that is not open.
 int sock_port(int socket);
-// Where the system bound a socket locally.
+/// Where the system bound a socket locally.
 bool sock_local_address(int socket, std::int64_t* address, int* port);
+/// @}
 
-// ---- HTTP/1.0 downloads ----
-// A plain GET; the body is everything after the response header until the
-// server closes the connection. No status codes, redirects, chunked bodies
-// or proxies: an error page is a body like any other. The download fails
-// when no byte arrives for the idle time-out or the whole call exceeds the
-// total time-out.
+/// @name HTTP/1.0 downloads
+/// A plain GET; the body is everything after the response header until the
+/// server closes the connection. No status codes, redirects, chunked bodies
+/// or proxies: an error page is a body like any other. The download fails
+/// when no byte arrives for the idle time-out or the whole call exceeds the
+/// total time-out.
+/// @{
 
+/// The default idle time-out of a download in ms (http_set_idle_timeout).
 inline constexpr int k_http_default_idle_ms = 30000;
 
-// No byte for this long ends a download; 0 or less restores 30 s.
+/// No byte for this long ends a download; 0 or less restores 30 s.
 void http_set_idle_timeout(int timeout_ms);
-// Limit for a whole call, connecting included; 0 or less means none.
+/// Limit for a whole call, connecting included; 0 or less means none.
 void http_set_total_timeout(int timeout_ms);
-// Saves the body to file_name, replacing an existing file only once the
-// transfer has succeeded: a failed download leaves no partial file and any
-// older file of that name untouched. An empty host means this machine;
-// timeout_ms is the connect time-out as sock_connect takes it.
+/// Saves the body to file_name, replacing an existing file only once the
+/// transfer has succeeded: a failed download leaves no partial file and any
+/// older file of that name untouched. An empty host means this machine;
+/// timeout_ms is the connect time-out as sock_connect takes it.
 bool http_get_file(const DynString& host, const DynString& path, int port, const DynString& file_name,
                    int timeout_ms);
-// The body as text: at most max_length bytes, cut at the first zero byte;
-// empty when the download failed or timed out.
+/// The body as text: at most max_length bytes, cut at the first zero byte;
+/// empty when the download failed or timed out.
 DynString http_get_text(const DynString& host, const DynString& path, int port, int max_length, int timeout_ms);
+/// @}
 
-// ---- the lobby message network ----
-// The host assigns player ids (101, 102, ...) and relays each message to one
-// player or to all. The lobby's traffic runs on a background thread; the
-// calls that wait for the host (join, add_player, send) give up after 5 s.
+/// @name The lobby message network
+/// The host assigns player ids (101, 102, ...) and relays each message to one
+/// player or to all. The lobby's traffic runs on a background thread; the
+/// calls that wait for the host (join, add_player, send) give up after 5 s.
+/// @{
 
+/// The port net_host uses for a port below 1.
 inline constexpr int k_lobby_default_port = 27910;
-// The longest message text in bytes.
+/// The longest message text in bytes.
 inline constexpr int k_lobby_max_body = 1024;
 
-// Hosts a lobby on port (below 1: 27910), leaving any lobby first.
+/// Hosts a lobby on port (below 1: 27910), leaving any lobby first.
 bool net_host(int port);
-// Joins the lobby at host_name and port; true when the host answered.
+/// Joins the lobby at host_name and port; true when the host answered.
 bool net_join(const DynString& host_name, int port);
-// Leaves (or stops hosting) the lobby; returns once its thread has ended.
+/// Leaves (or stops hosting) the lobby; returns once its thread has ended.
 void net_leave();
-// True while hosting or joined.
+/// True while hosting or joined.
 bool net_is_running();
-// Registers a player of this process and returns the id the host gave it,
-// or 0 when the lobby stops, the host refuses or does not answer in time.
+/// Registers a player of this process and returns the id the host gave it,
+/// or 0 when the lobby stops, the host refuses or does not answer in time.
 int net_add_player(const DynString& name);
-// Removes one of this process's players.
+/// Removes one of this process's players.
 void net_remove_player(int id);
-// A message from a local player to one player, or to every player but the
-// sender when to is 0. False when the lobby does not run, from is not a
-// local player, to is out of range or the text is longer than 1024 bytes.
+/// A message from a local player to one player, or to every player but the
+/// sender when to is 0. False when the lobby does not run, from is not a
+/// local player, to is out of range or the text is longer than 1024 bytes.
 bool net_send(int from, int to, const DynString& text);
-// The oldest message for a local player, or "".
+/// The oldest message for a local player, or "".
 DynString net_receive(int id);
-// The sender of the message net_receive returned last.
+/// The sender of the message net_receive returned last.
 int net_last_sender();
-// The number of players the lobby knows.
+/// The number of players the lobby knows.
 int net_player_count();
-// The id of the player at index (0..net_player_count() - 1), or 0.
+/// The id of the player at index (0..net_player_count() - 1), or 0.
 int net_player_id(int index);
-// The name of a player, or "NO_DATA".
+/// The name of a player, or "NO_DATA".
 DynString net_player_name(int id);
-// Hosting: a player who left since the last call, else 0.
+/// Hosting: a player who left since the last call, else 0.
 int net_next_left_player();
+/// @}
+
+/// @}
 
 }  // namespace crv
