@@ -13,6 +13,15 @@ set -euo pipefail
 out=${1:-build/docs}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+# A fresh manual each time, so pages of removed names do not linger; a
+# folder that holds anything but an earlier manual is left alone.
+marker=.corvane-manual
+if [ -n "$(ls -A "$out")" ] && [ ! -e "$out/$marker" ]; then
+  echo "docs.sh: $out is not empty and holds no earlier manual; give an empty folder" >&2
+  exit 1
+fi
+find "$out" -mindepth 1 -delete
+touch "$out/$marker"
 cd "$(dirname "$0")/.."
 
 if ! command -v doxygen >/dev/null; then
@@ -43,7 +52,7 @@ fi
 
 python3 - "$work/xml" "$work/function_index.md" <<'PY'
 # Writes the function index: every free function of the public headers,
-# subsystem by subsystem in the manual's order, overloads on one line.
+# subsystem by subsystem, in header and line order, overloads on one line.
 import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
@@ -59,7 +68,7 @@ def cell(text):
 index = ET.parse(xml_dir / "index.xml").getroot()
 groups = [c.get("refid") for c in index.findall("compound") if c.get("kind") == "group"]
 lines = [
-    "@page function_index Function index",
+    "# Function index {#function_index}",
     "",
     "Every function a game calls, subsystem by subsystem, in the order of its",
     "header. The name leads to the full description; overloads share a line.",
@@ -70,7 +79,9 @@ listed = 0
 for refid in groups:
     compound = ET.parse(xml_dir / f"{refid}.xml").getroot().find("compounddef")
     rows, seen = [], set()
-    for member in compound.iter("memberdef"):
+    members = sorted(compound.iter("memberdef"),
+                     key=lambda m: (m.find("location").get("file"), int(m.find("location").get("line"))))
+    for member in members:
         name = member.findtext("name")
         kind = member.get("kind")
         # A function returning a function pointer is read as a variable.

@@ -63,8 +63,8 @@ void game_main();
 /// the frame rate, waits out a pause, then clears the picture (or draws
 /// background 0) and resets the per-frame drawing state.
 void present_frame();
-/// Changes the window's client size (0 keeps a side) and full screen (non-
-/// zero) or windowed mode, then presents five frames. A full-screen mode the
+/// Changes the window's client size (0 keeps a side) and switches to full
+/// screen (non-zero) or windowed mode, then presents five frames. A full-screen mode the
 /// display cannot take falls back to windowed mode with a log line.
 void set_screen_mode(int width, int height, int full_screen);
 /// Waits up to about 75 ms for input activity (a key down, the mouse moved
@@ -79,8 +79,8 @@ void wait_for_mouse_button();
 /// or "CRV_ON_RESUME" when the state changes. While paused, present_frame
 /// does not return; activating the window resumes.
 void set_paused(bool paused);
-/// The text after the program name of a command line (as app_state.
-/// command_line holds it): a quoted program name ends at its closing quote,
+/// The text after the program name of a command line (as
+/// app_state.command_line holds it): a quoted program name ends at its closing quote,
 /// an unquoted one at the first blank or tab; the blanks and tabs around it
 /// are skipped. command_line must not be null.
 std::string argument_text(const char* command_line);
@@ -97,7 +97,7 @@ double clock_since_start();
 /// Milliseconds between the last two presented frames; 1 when that is not
 /// positive.
 double frame_duration();
-/// Frames per second present_frame holds to; fps <= 0 means 500.
+/// Sets the frames per second present_frame holds to; fps <= 0 means 500.
 void set_frame_rate(int fps);
 /// @}
 
@@ -121,11 +121,11 @@ void music_play(const DynString& file_name, int loop);
 void music_stop();
 /// Plays the current piece again from the start.
 void music_restart();
-/// Music volume: 0..1 of full amplitude.
+/// Sets the music volume: 0..1 of full amplitude.
 void music_set_volume(double volume);
 /// 1 while looping, or while the position is before the end; else 0.
 int music_is_playing();
-/// Non-zero pauses the music, 0 resumes it.
+/// Pauses (non-zero) or resumes (0) the music.
 void music_pause(int pause);
 /// Plays a video over the whole window, scaled to fit and centred, and
 /// returns when it ends or a key or mouse button is pressed (loop non-zero:

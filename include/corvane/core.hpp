@@ -47,7 +47,7 @@ namespace crv {
 
 /// The byte count of s.
 int text_length(const DynString& s);
-/// count bytes of s from start (a negative count: the rest of s), cut at
+/// The count bytes of s from start (a negative count: the rest of s), cut at
 /// the end of s; a start outside s gives "".
 DynString mid_text(const DynString& s, int start, int count);
 /// The first position at or after start where pattern occurs, or -1; a
@@ -56,18 +56,18 @@ int find_text(const DynString& text, const DynString& pattern, int start);
 /// The last position at or before start where pattern occurs, or -1; a
 /// negative start searches from the end.
 int find_text_last(const DynString& text, const DynString& pattern, int start);
-/// text with every occurrence of pattern replaced, left to right; an empty
+/// The text with every occurrence of pattern replaced, left to right; an empty
 /// pattern leaves text unchanged.
 DynString replace_text(const DynString& text, const DynString& pattern, const DynString& replacement);
-/// s without the leading bytes that occur in set.
+/// The text s without the leading bytes that occur in set.
 DynString trim_left(const DynString& s, const DynString& set);
-/// s without the trailing bytes that occur in set.
+/// The text s without the trailing bytes that occur in set.
 DynString trim_right(const DynString& s, const DynString& set);
-/// s with ASCII letters in upper case (other bytes unchanged).
+/// The text s with ASCII letters in upper case (other bytes unchanged).
 DynString to_upper_text(const DynString& s);
-/// s with ASCII letters in lower case (other bytes unchanged).
+/// The text s with ASCII letters in lower case (other bytes unchanged).
 DynString to_lower_text(const DynString& s);
-/// Latin-1 bytes out as percent-escaped UTF-8.
+/// The Latin-1 bytes of s as percent-escaped UTF-8.
 DynString url_encode(const DynString& s);
 /// Percent escapes and "+" decoded, then UTF-8 folded to Latin-1. A "%" not
 /// followed by two hexadecimal digits passes unchanged.
@@ -89,12 +89,12 @@ int slashes_forward(DynString& s);
 /// @name Number and text conversion
 /// @{
 
-/// atof: leading white space, sign, digits, fraction, exponent; 0 without a
+/// The number at the start of text, read as atof does: leading white space, sign, digits, fraction, exponent; 0 without a
 /// numeric prefix.
 double text_to_double(const char* text);
 /// text_to_double of the text's bytes.
 inline double text_to_double(const DynString& text) { return text_to_double(text.text()); }
-/// atoi: leading white space, sign, digits; 0 without digits; values beyond
+/// The integer at the start of text, read as atoi does: leading white space, sign, digits; 0 without digits; values beyond
 /// the 32-bit range saturate.
 int text_to_int(const char* text);
 /// text_to_int of the text's bytes.
@@ -108,15 +108,15 @@ DynString int_to_text(int value);
 int number_text_length(double value);
 /// The length of int_to_text(value).
 int int_text_length(int value);
-/// printf("%W.Df") of value; width and decimals are truncated toward zero.
+/// The text of printf("%W.Df") of value; width and decimals are truncated toward zero.
 /// A negative width left-aligns; negative decimals count as 0; width and
 /// decimals are held within 65536. The result may exceed 128 bytes.
 DynString format_fixed(double width, double decimals, double value);
-/// First byte as 0..255; 0 for an empty text.
+/// The first byte as 0..255; 0 for an empty text.
 int char_code(const DynString& text);
-/// One-byte text of the low 8 bits (0 gives a text of length 1 holding 0).
+/// The one-byte text of the low 8 bits of code (0 gives a text of length 1 holding 0).
 DynString char_text(int code);
-/// value truncated toward zero to a 32-bit integer, saturating at the range
+/// The value truncated toward zero to a 32-bit integer, saturating at the range
 /// ends; NaN gives 0. The run-time turns every number that becomes an index,
 /// coordinate, colour or handle into an integer this way.
 std::int32_t to_int32(double value) noexcept;
@@ -139,7 +139,7 @@ double acos_deg(double x);
 double atan2_deg(double y, double x);
 /// The square root; negative x gives NaN.
 double square_root(double x);
-/// base raised to exponent.
+/// The base raised to exponent.
 double power(double base, double exponent);
 /// The remainder of x / y with the sign of x; 0 when y is 0.
 double float_mod(double x, double y);

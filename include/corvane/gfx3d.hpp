@@ -14,10 +14,11 @@
 ///
 /// **Threads:** main thread only.
 ///
-/// **Failures:** everything does nothing (or answers false) before
+/// **Failures:** everything does nothing (or answers false, -1) before
 /// start-up and after program end; bad object numbers draw nothing and
-/// test false; loads and saves answer false and report their reasons to
-/// the debug output.
+/// test false; crv::object_load answers false, sends the parser's messages
+/// to the debugger and writes the reason to the debug log; crv::save_object
+/// only answers false. No function here sets the last-error code.
 ///
 /// **Examples:** @ref example_scene3d (objects built vertex by vertex,
 /// lights, a stencil shadow).
@@ -46,12 +47,12 @@ constexpr std::int32_t k_object_limit = 65536;
 /// projection of fov degrees (fov <= 0: orthographic) between the near and
 /// far planes, and resets the 3D state (culling off).
 void begin_3d(double near, double far, double fov);
-/// 0: no culling; 1: cull back faces, front faces clockwise; -1: cull back
-/// faces, front faces counter-clockwise.
+/// Which faces are culled: 0 none; 1 back faces, front faces clockwise; -1: cull back
+/// faces, front faces counter-clockwise. Other values count as 0.
 void set_culling(std::int32_t mode);
 /// The sprites used as textures on units 0 and 1 (-1: none).
 void set_texture(std::int32_t texture1, std::int32_t texture2);
-/// 0: the sprites' plain textures; 1: their mip-mapped ones. Each frame
+/// Which texture of the sprites draws: 0 the plain one, 1 the mip-mapped one. Each frame
 /// starts with 0.
 void set_texture_variant(std::int32_t variant);
 /// Places the camera at the eye, looking at the target, with up as the
@@ -60,7 +61,7 @@ void set_camera(double ex, double ey, double ez, double tx, double ty, double tz
 /// Fog in a colour (-1: fog off): exponential non-zero with density a, else
 /// linear from a to b (both 0: from the near to the far plane).
 void set_fog(std::int32_t colour, std::int32_t exponential, double a, double b);
-/// Light index (0..7) in a colour at position p with direction d. cutoff 0
+/// Sets light index (0..7) to a colour at position p with direction d. cutoff 0
 /// switches it off; 180 makes a directional light along d; above 90 a point
 /// light at p; else a spot light of that cone. show non-zero also draws the
 /// light. A negative index sets the shadow light: -3 starts a stencil
@@ -68,18 +69,18 @@ void set_fog(std::int32_t colour, std::int32_t exponential, double a, double b);
 /// with cutoff 0 ends it.
 void set_light(std::int32_t index, std::int32_t colour, double px, double py, double pz, double dx, double dy,
                double dz, double cutoff, std::int32_t show);
-/// Non-zero: sphere-mapped environment texturing.
+/// Turns sphere-mapped environment texturing on (non-zero) or off.
 void set_environment_mapping(std::int32_t on);
 /// How end_object makes normals: 1 flat, 2 smoothed, other modes none.
 void set_normal_mode(std::int32_t mode);
-/// Non-zero: collision tests draw the sphere or box they test.
+/// Non-zero: the collision tests draw the sphere or box they test.
 void set_collision_display(std::int32_t on);
 /// @}
 
 /// @name Object transform (applied to the objects drawn next)
 /// @{
 
-/// Back to no transform.
+/// Clears the transform: the objects drawn next stand where they were built.
 void object_reset_transform();
 /// Moves objects by (x, y, z).
 void object_translate(double x, double y, double z);
@@ -111,7 +112,8 @@ void end_object();
 void draw_object(std::int32_t index, std::int32_t first, std::int32_t last, double position, std::int32_t interpolate);
 /// Draws one animation frame of an object.
 void draw_object_frame(std::int32_t index, std::int32_t frame);
-/// Saves an object as a zvd mesh file; false when it cannot.
+/// Saves an object as a zvd mesh file; false for an empty or bad object
+/// number, a "mem://" name or a file that cannot be written.
 bool save_object(std::int32_t index, const DynString& name);
 /// Loads a zvd mesh or world file (disk first, then the media pack) into
 /// object index, replacing what it held; false when it cannot be read.
@@ -123,11 +125,13 @@ void object_free(std::int32_t index);
 /// @name Picking and collision
 /// @{
 
-/// The screen position and depth (0..1) of a world point; false when it
-/// cannot be projected.
+/// The screen position and depth (0..1) of a world point under the current
+/// camera; false when it cannot be projected (or before start-up), leaving
+/// the outputs alone. sx, sy and depth must not be null.
 bool world_to_screen(double x, double y, double z, double* sx, double* sy, double* depth);
 /// The world point at a screen position and depth 0..1; false when it
-/// cannot be unprojected.
+/// cannot be unprojected (or before start-up), leaving the outputs alone.
+/// x, y and z must not be null.
 bool screen_to_world(double sx, double sy, double depth, double* x, double* y, double* z);
 /// True when a sphere (radius, centre) touches any triangle of the
 /// object's frame.

@@ -8,7 +8,10 @@
 /// 32 buttons and rumble. Positions and directions follow the screen
 /// orientation (crv::set_orientation).
 ///
-/// The state is read once per presented frame (crv::present_frame).
+/// The state is read once per presented frame (crv::present_frame);
+/// crv::key_down also reads the keyboard again after every 128 queries, so
+/// a loop that waits for a key without presenting frames still sees it.
+/// Before start-up and after the end every query answers 0 or "".
 /// **Threads:** main thread only.
 ///
 /// **Failures:** missing devices are not errors: they read as released,
@@ -37,7 +40,8 @@ constexpr int k_max_joysticks = 10;
 /// @name Keyboard
 /// @{
 
-/// 1 while the key with this code (taken modulo 256) is down, else 0.
+/// 1 while the key with this code (taken modulo 256; crv::key names them)
+/// is down, else 0.
 int key_down(int code);
 /// The character the key types in the current layout and shift state as a
 /// signed byte value (so 0xE4 gives -28); 8 for backspace, 10 for both
@@ -61,7 +65,7 @@ void mouse_select(int index);
 void mouse_state(std::int32_t* x, std::int32_t* y, std::int32_t* left, std::int32_t* right);
 /// mouse_state into doubles.
 void mouse_state(double* x, double* y, double* left, double* right);
-/// kind 0, 1: x and y motion since the last mouse_state; 2: wheel notches
+/// One reading of the mouse by kind: 0, 1 x and y motion since the last mouse_state; 2: wheel notches
 /// since then; 3, 4, 5: left, right, middle button as 0/1; other kinds 0.
 std::int32_t mouse_axis(int kind);
 /// @}

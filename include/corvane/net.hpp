@@ -60,9 +60,9 @@ inline constexpr int k_sock_no_data = -2;
 bool sock_init();
 /// Drops a reference; the last one closes every socket.
 void sock_shutdown();
-/// The no-progress deadline of sock_send, sock_send_to and full-length
-/// receives: when no byte has moved for this long the call fails with error
-/// 10060. Process-wide; 0 or less restores the default of 30 s.
+/// Sets the no-progress deadline of sock_send, sock_send_to and full-length
+/// receives: when no byte has moved for this long the call fails with
+/// error 10060. Process-wide; 0 or less restores the default of 30 s.
 void sock_set_progress_timeout(int timeout_ms);
 /// The current no-progress deadline in ms.
 int sock_progress_timeout();
@@ -83,7 +83,8 @@ int sock_udp_open(int port);
 /// is full, but fails (10060) when the peer takes no byte within the
 /// progress time-out.
 int sock_send(int socket, const DynString& text);
-/// UDP: the whole text as one datagram to address and port.
+/// Sends the whole text as one UDP datagram to address and port: its
+/// length, or -1.
 int sock_send_to(int socket, const DynString& text, std::int64_t address, int port);
 /// One receive of up to max_length bytes into text (held exactly). Returns
 /// the byte count, 0 when the peer closed or reset the connection, -1 on
@@ -125,9 +126,11 @@ bool sock_local_address(int socket, std::int64_t* address, int* port);
 /// The default idle time-out of a download in ms (http_set_idle_timeout).
 inline constexpr int k_http_default_idle_ms = 30000;
 
-/// No byte for this long ends a download; 0 or less restores 30 s.
+/// Sets the idle time-out: no byte for this long ends a download; 0 or
+/// less restores 30 s.
 void http_set_idle_timeout(int timeout_ms);
-/// Limit for a whole call, connecting included; 0 or less means none.
+/// Sets the limit for a whole download call, connecting included; 0 or
+/// less means none (the default).
 void http_set_total_timeout(int timeout_ms);
 /// Saves the body to file_name, replacing an existing file only once the
 /// transfer has succeeded: a failed download leaves no partial file and any

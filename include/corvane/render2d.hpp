@@ -44,13 +44,13 @@ namespace crv {
 /// @addtogroup render2d
 /// @{
 
-/// The size of the sprite table (sprite numbers 0 .. k_sprite_count - 1).
+/// The size of the sprite table: sprite numbers run from 0 to k_sprite_count - 1.
 constexpr std::int32_t k_sprite_count = 65537;
-/// Font slots 0 .. k_font_count - 1.
+/// Font slots run from 0 to k_font_count - 1.
 constexpr std::int32_t k_font_count = 32;
-/// Off-screen surfaces 0 .. k_surface_count - 1.
+/// Off-screen surfaces run from 0 to k_surface_count - 1.
 constexpr std::int32_t k_surface_count = 32;
-/// Shader slots 0 .. k_shader_count - 1.
+/// Shader slots run from 0 to k_shader_count - 1.
 constexpr std::int32_t k_shader_count = 255;
 
 /// @name Render state
@@ -59,11 +59,11 @@ constexpr std::int32_t k_shader_count = 255;
 /// The colour the picture is cleared to after each frame (and now); -1
 /// keeps the picture, so drawing accumulates. Drops the background image.
 void set_clear_colour(std::int32_t colour);
-/// 0: opaque drawing (the default), where only the colour key is see-
-/// through; > 0: additive blending; < 0: translucency. The magnitude,
-/// limited to 1, is the alpha everything is drawn with.
+/// How drawing blends: 0 opaque (the default), where only the colour key
+/// is see-through; > 0 additive; < 0 translucent. The magnitude, limited
+/// to 1, is the alpha everything is drawn with.
 void set_alpha_mode(double mode);
-/// Non-zero: sprites are filtered smoothly when scaled or turned (the
+/// Sprite filtering: non-zero, sprites are filtered smoothly when scaled or turned (the
 /// default); 0: nearest pixel.
 void set_smoothing(std::int32_t flag);
 /// The transparent colour of images loaded from now on (and of primitives
@@ -78,7 +78,7 @@ std::int32_t get_orientation();
 /// Limits drawing to a rectangle of the target, which becomes the origin;
 /// a width or height <= 0 means the whole target.
 void set_viewport(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
-/// The current viewport.
+/// The current viewport into *x, *y, *w, *h.
 void get_viewport(std::int32_t* x, std::int32_t* y, std::int32_t* w, std::int32_t* h);
 /// The screen size as the program sees it (swapped under orientations 1, 3).
 void get_screen_size(std::int32_t* w, std::int32_t* h);
@@ -89,11 +89,11 @@ bool bgra_supported();
 /// @name Primitives
 /// @{
 
-/// One pixel.
+/// Draws one pixel.
 void draw_point(std::int32_t x, std::int32_t y, std::int32_t colour);
-/// A one-pixel line, both end pixels included.
+/// Draws a one-pixel line, both end pixels included.
 void draw_line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t colour);
-/// A filled rectangle of w x h pixels with its top-left corner at (x, y).
+/// Draws a filled rectangle of w x h pixels with its top-left corner at (x, y).
 void fill_rect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t colour);
 /// The colour of a pixel of the picture drawn so far (top byte 0).
 std::int32_t read_pixel(std::int32_t x, std::int32_t y);
@@ -112,7 +112,7 @@ void poly_vertex(double x, double y, double tx, double ty, std::int32_t colour);
 /// In strip mode, starts a new strip joined to the previous one by
 /// invisible triangles.
 void poly_new_strip();
-/// Draws the batch.
+/// Draws the batch and ends it.
 void poly_end();
 /// @}
 
@@ -132,7 +132,7 @@ void sprite_load_normal_map(const DynString& name, std::int32_t sprite);
 /// corvane/colour.hpp, alpha in the top byte). False, with the sprite
 /// empty, when the sizes do not match the array.
 bool sprite_from_pixels(std::int32_t sprite, const DynArray<std::int32_t>& pixels, std::int32_t w, std::int32_t h);
-/// The sprite's pixels into an array of width * height elements (format:
+/// Copies the sprite's pixels into an array of width * height elements (format:
 /// corvane/colour.hpp, alpha in the top byte). False for an empty sprite.
 bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t sprite);
 /// Reads an image file into an array (format: corvane/colour.hpp; pixels of
@@ -141,7 +141,8 @@ bool sprite_to_pixels(DynArray<std::int32_t>& pixels, std::int32_t sprite);
 bool image_load_pixels(const DynString& name, std::int32_t* w, std::int32_t* h, DynArray<std::int32_t>& pixels);
 /// Loads an image as the background, drawn instead of clearing each frame.
 void background_load(const DynString& name);
-/// The sprite's image size; 0 x 0 for an empty sprite.
+/// The sprite's image size into *w, *h; 0 x 0 for an empty sprite or a
+/// number out of range.
 void sprite_get_size(std::int32_t sprite, std::int32_t* w, std::int32_t* h);
 /// sprite_get_size into doubles.
 void sprite_get_size(std::int32_t sprite, double* w, double* h);
@@ -184,7 +185,7 @@ bool anim_collide(std::int32_t a, std::int32_t frame_a, std::int32_t xa, std::in
 /// Loads a font image into a slot; pixels of the colour key are
 /// transparent. Error code 3 when it cannot be read.
 void font_load(const DynString& name, std::int32_t slot);
-/// The font text_print uses.
+/// Makes slot the font text_print uses.
 void font_select(std::int32_t slot);
 /// Prints the text with the current font, the top-left corner of its first
 /// glyph at (x, y); proportional non-zero: each glyph advances by its own
@@ -192,7 +193,7 @@ void font_select(std::int32_t slot);
 void text_print(const DynString& text, double x, double y, std::int32_t proportional);
 /// The width in pixels text_print would advance.
 std::int32_t text_width(const DynString& text, std::int32_t proportional);
-/// The current font's cell size.
+/// The current font's cell size into *w, *h.
 void font_get_size(std::int32_t* w, std::int32_t* h);
 /// font_get_size into doubles.
 void font_get_size(double* w, double* h);
@@ -203,7 +204,8 @@ std::int32_t font_free_slot();
 /// @name Off-screen surfaces, grabbing and saving
 /// @{
 
-/// Makes a surface of w x h pixels whose picture is sprite `sprite`.
+/// Makes surface number surface, w x h pixels, whose picture is the given
+/// sprite.
 void surface_create(std::int32_t surface, std::int32_t sprite, std::int32_t w, std::int32_t h);
 /// Draws into a surface from now on; negative: into the window again.
 void surface_use(std::int32_t surface);

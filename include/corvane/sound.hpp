@@ -33,15 +33,31 @@ constexpr int k_sound_channel_limit = 4;
 /// Loads a WAVE file (disk first, then the media pack) into a slot, with
 /// channel_count (clamped to 1..4) channels. Whatever the slot held is
 /// released first.
+///
+/// Error code 7 for a slot outside 0..k_sound_slot_count - 1 (the slot is
+/// left alone); error code 3 when the file cannot be found or read, is not
+/// a WAVE file the output plays, or there is no output device; the reason
+/// goes to the debug log and the slot stays empty.
 void sound_load(const DynString& file_name, int slot, int channel_count);
-/// Plays the slot's sound once: pan -1 (left) .. 1 (right), volume 0..1 in
-/// hundredths (-100 dB .. 0 dB). A channel handle, or -1 (empty slot, no
-/// device).
+/// Plays the slot's sound once on its next channel and returns the channel
+/// handle (slot x 256 + channel index).
+///
+/// @param slot    the slot number; outside the table: -1 and error code 7
+/// @param pan     -1 (left) to 1 (right), 0 centred; clamped
+/// @param volume  0 to 1, linear in decibels from -100 dB (0) to 0 dB (1);
+///                clamped
+/// @return the channel handle, or -1 for an empty slot, without a device, or
+///         when a slot of one channel is still playing (a single channel is
+///         never cut off; with more, the next one in turn is restarted even
+///         when it still plays)
 int sound_play(int slot, double pan, double volume);
-/// True while the channel of the handle plays.
+/// True while the channel of the handle plays. False for a handle below 0
+/// (a failed sound_play), an empty slot or a channel the slot does not have;
+/// a slot number outside the table also sets error code 7.
 bool sound_is_playing(int handle);
-/// Stops a channel; a channel index beyond the slot's channels stops every
-/// channel of the slot; a handle below 0 does nothing.
+/// Stops the channel of a handle; a channel index beyond the slot's channels
+/// stops every channel of the slot. A handle below 0, an empty slot or one
+/// outside the table does nothing.
 void sound_stop(int handle);
 /// Stops every channel of every slot.
 void sound_stop_all();

@@ -119,11 +119,11 @@ struct AppState {
 /// The one record of the process.
 extern AppState app_state;
 
-/// Non-zero: Escape ends the program (the default); 0: Escape is an ordinary
-/// key. Alt+F4 and closing the window always end it.
+/// Whether Escape ends the program: non-zero yes (the default), 0 no, and
+/// Escape is an ordinary key. Alt+F4 and closing the window always end it.
 void set_escape_quits(double value);
-/// Non-zero: the program pauses while its window is inactive (the default);
-/// 0: it runs on.
+/// Whether the program pauses while its window is inactive: non-zero yes
+/// (the default), 0 no, it runs on.
 void set_auto_pause(double value);
 
 /// @}

@@ -67,25 +67,28 @@ std::int32_t channel_tell(double channel);
 /// current position; 0 from the start.
 void channel_seek(double channel, double distance, double origin);
 
-/// The readers: reads past the end of a memory channel give zeros; on a disk
-/// channel they are fatal.
-/// One byte as -128..127.
+/// Reads one byte as -128..127.
+///
+/// The readers (this one and those below) read little-endian values at the
+/// position and move it on. Reading past the end of a memory channel gives
+/// zeros; on a disk channel it is fatal (error code 3, then end_program),
+/// as is reading a channel that is not open.
 std::int32_t channel_read_byte(double channel);
-/// One byte as 0..255.
+/// Reads one byte as 0..255.
 std::int32_t channel_read_ubyte(double channel);
-/// Two bytes as -32768..32767.
+/// Reads two bytes as -32768..32767.
 std::int32_t channel_read_short(double channel);
-/// Two bytes as 0..65535.
+/// Reads two bytes as 0..65535.
 std::int32_t channel_read_ushort(double channel);
-/// Four bytes: the 32 bits as stored.
+/// Reads four bytes: the 32 bits as stored.
 std::int32_t channel_read_int(double channel);
-/// Four bytes of a float.
+/// Reads the four bytes of a float.
 double channel_read_float(double channel);
-/// Eight bytes of a double.
+/// Reads the eight bytes of a double.
 double channel_read_double(double channel);
-/// Exactly n bytes into target (n <= 0: the empty text).
+/// Reads exactly n bytes into target (n <= 0: the empty text).
 void channel_read_bytes(double channel, DynString& target, double n);
-/// Up to the next line feed, at most 1024 bytes; a CR before the LF is
+/// Reads a line into target: up to the next line feed, at most 1024 bytes; a CR before the LF is
 /// dropped. Longer lines come in pieces of 1024 bytes.
 void channel_read_line(double channel, DynString& target);
 /// channel_read_line read as a number (atof).
@@ -93,20 +96,24 @@ double channel_read_line_double(double channel);
 /// channel_read_line read as an integer (atoi).
 std::int32_t channel_read_line_int(double channel);
 
-/// The writers: integers keep their low 8, 16 or 32 bits.
-/// One byte.
+/// Writes one byte: the low 8 bits of value truncated toward zero.
+///
+/// The writers (this one and those below) write little-endian values at
+/// the position and move it on; integers keep their low 8, 16 or 32 bits.
+/// Writing to a channel without an open disk file (closed, or opened on a
+/// memory name) or a failed write is fatal (error code 3, then end_program).
 void channel_write_byte(double channel, double value);
-/// Two bytes.
+/// Writes two bytes: the low 16 bits.
 void channel_write_short(double channel, double value);
-/// Four bytes.
+/// Writes four bytes: the low 32 bits.
 void channel_write_int(double channel, double value);
-/// Four bytes of a float.
+/// Writes value as the four bytes of a float.
 void channel_write_float(double channel, double value);
-/// Eight bytes of a double.
+/// Writes the eight bytes of a double.
 void channel_write_double(double channel, double value);
-/// The text's bytes, without terminator.
+/// Writes the text's bytes, without terminator.
 void channel_write_text(double channel, const DynString& text);
-/// The text, then CR LF.
+/// Writes the text, then CR LF.
 void channel_write_line(double channel, const DynString& text);
 /// @}
 
@@ -135,7 +142,8 @@ int dir_change(const DynString& name);
 /// ".." included), then its files that match pattern, each group sorted
 /// ignoring case. Returns folders * 65536 + files.
 std::int64_t dir_list(const DynString& pattern, DynArray<DynString>& names);
-/// "*" any run, "?" any one byte but ".", letters match in either case;
+/// True when name matches pattern: "*" any run, "?" any one byte but ".",
+/// letters match in either case;
 /// "*.*" matches everything.
 bool wildcard_match(const DynString& pattern, const DynString& name);
 /// @}
@@ -149,8 +157,9 @@ bool wildcard_match(const DynString& pattern, const DynString& name);
 void settings_open(const DynString& name);
 /// The value of key in section, or default_value when either is missing.
 DynString settings_get(const DynString& section, const DynString& key, const DynString& default_value);
-/// An empty key deletes the section; an empty value deletes the key (and
-/// adds nothing when the key is missing).
+/// Sets key in section to value in the held file (kept in memory until
+/// saved). An empty key deletes the section; an empty value deletes the key
+/// (and adds nothing when the key is missing).
 void settings_put(const DynString& section, const DynString& key, const DynString& value);
 /// Writes the held file when it changed and has a disk name. Write errors are
 /// not reported; the old file then stays as it was.
@@ -169,8 +178,8 @@ inline constexpr int k_line_slots = 256;
 /// The longest line a line file keeps, in bytes.
 inline constexpr int k_line_slot_bytes = 1023;
 
-/// target: the line without trailing control bytes, or "NO_DATA" (empty line
-/// or bad index) or "NO_FILE".
+/// Reads line index of file into target: the line without trailing control
+/// bytes, or "NO_DATA" (empty line or bad index) or "NO_FILE".
 int line_read_text(const DynString& file, double index, DynString& target);
 /// The line read as a number (atof); 0 when it cannot be read.
 double line_read_double(const DynString& file, double index);
