@@ -12,6 +12,7 @@ packages=(
   libopenal-dev libmpv-dev libgtk-3-dev
   libboost-graph-dev libsfml-dev
   python3 curl nginx
+  doxygen
   xvfb xauth xdotool x11-utils openbox imagemagick xterm
 )
 

@@ -85,7 +85,8 @@ for refid in groups:
         name = member.findtext("name")
         kind = member.get("kind")
         # A function returning a function pointer is read as a variable.
-        function_pointer = kind == "variable" and (member.findtext("argsstring") or "").startswith(")(")
+        function_pointer = (kind == "variable" and "(*)" in (member.findtext("type") or "")
+                            and (member.findtext("argsstring") or "").startswith("("))
         if not (kind == "function" or function_pointer) or name.startswith("operator") or name in seen:
             continue
         seen.add(name)
