@@ -104,9 +104,12 @@ void set_frame_rate(int fps);
 /// @name Program end
 /// @{
 
-/// Ends the program (as end_program) and then starts the command line.
+/// Ends the program (the game's "CRV_ON_QUIT" and the run-time's shutdown,
+/// as end_program), starts the command line without waiting for it, and
+/// exits with code 0. A command that cannot be started is not reported.
 void end_and_run(const DynString& command);
-/// Ends the program with error 21 when value is 0; otherwise nothing.
+/// Ends the program with error 21 when value is 0, after sending
+/// "Assertion: Value = 0" to the debugger; any other value does nothing.
 void assert_value(double value);
 /// @}
 
@@ -114,8 +117,10 @@ void assert_value(double value);
 /// @{
 
 /// Plays one piece of background music, stopping the current one; loop
-/// non-zero repeats it. Error code 3 when the file is not found; a file the
-/// player cannot play is not detected (the piece stays silent).
+/// non-zero repeats it. The file is looked up on disk, then in the media
+/// pack. Error code 0 when it is found; 3 when it is not (with a line in the
+/// debug log). A file the player cannot play is not detected (the piece
+/// stays silent).
 void music_play(const DynString& file_name, int loop);
 /// Stops the music.
 void music_stop();
@@ -129,7 +134,9 @@ int music_is_playing();
 void music_pause(int pause);
 /// Plays a video over the whole window, scaled to fit and centred, and
 /// returns when it ends or a key or mouse button is pressed (loop non-zero:
-/// only then). 0 played, 3 file not found or not playable.
+/// only then). 0 played; 3 when the file is not found (with a line in the
+/// debug log) or not playable, or there is no game window. Does not touch
+/// the last-error code.
 int video_play(const DynString& file_name, int loop);
 /// @}
 

@@ -15,8 +15,9 @@
 /// **Failures** give -1, false, 0, an empty text or "NO_DATA"; the socket
 /// layer keeps its own last error per thread, in WinSock numbering on every
 /// platform (crv::sock_last_error, crv::sock_error_text): among others 8
-/// table full, 10036 connect timed out, 10060 no progress in time (also
-/// the HTTP time-outs), 10061 refused, 10093 sock_init not called. Nothing
+/// table full, 10036 connect timed out, 10038 a socket number that is not
+/// open, 10060 no progress in time (also the HTTP time-outs), 10061
+/// refused, 10093 sock_init not called. Nothing
 /// blocks for ever: sends, full receives and downloads give up after their
 /// time-outs. IPv4 addresses are host-byte-order integers.
 ///
