@@ -40,7 +40,7 @@ struct MediaPlayer;
 enum class CallbackState : std::int32_t {
     not_looked_up,  ///< not yet: the next window message looks it up
     absent,         ///< the game's table has no such routine
-    present,        ///< found: AppState::win32_callback holds it
+    present         ///< found: AppState::win32_callback holds it
 };
 
 /// The global record; see corvane/state.hpp. A game sets the project
