@@ -20,6 +20,27 @@ bool silent(HWND window) { return GetWindowLongPtrW(window, GWLP_USERDATA) == k_
 
 int key_code(LPARAM lparam) { return key_code_from_backend(static_cast<int>((lparam >> 16) & 0x1ff)); }
 
+// Alt+F4 is the run-time's own quit-key pair, read from the key states by
+// the frame (which ends the game as "quit keys", the same way on every
+// system), and the system's close shortcut. The system's close is held back
+// until the game has had a keyboard poll to see the keys, or for a moment
+// when it polls none (it waits in a pause), and then it closes the window.
+struct PendingClose {
+    HWND window = nullptr;
+    ULONGLONG since = 0;
+    bool polled = false;
+};
+PendingClose alt_f4;
+constexpr ULONGLONG k_alt_f4_wait_ms = 500;
+
+void release_alt_f4() {
+    if (alt_f4.window == nullptr) return;
+    if (!alt_f4.polled && GetTickCount64() - alt_f4.since < k_alt_f4_wait_ms) return;
+    HWND window = alt_f4.window;
+    alt_f4 = PendingClose{};
+    if (IsWindow(window)) SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
 }  // namespace
 
 namespace win32 {
@@ -58,7 +79,14 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             note_key(lparam, true);
             int code = key_code(lparam);
             if (code != 0) push(MessageKind::key_down, code);
-            // Alt+F4 and the other system keys keep their meaning.
+            constexpr LPARAM k_alt_held = LPARAM{1} << 29;
+            constexpr LPARAM k_repeat = LPARAM{1} << 30;
+            if (message == WM_SYSKEYDOWN && wparam == VK_F4 && (lparam & k_alt_held) != 0) {
+                if ((lparam & k_repeat) == 0 && alt_f4.window == nullptr)
+                    alt_f4 = PendingClose{window, GetTickCount64(), false};
+                return 0;
+            }
+            // The other system keys keep their meaning.
             if (message == WM_SYSKEYDOWN) break;
             return 0;
         }
@@ -105,6 +133,11 @@ void collect_messages() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    release_alt_f4();
+}
+
+void note_keyboard_polled() {
+    if (alt_f4.window != nullptr) alt_f4.polled = true;
 }
 
 }  // namespace win32

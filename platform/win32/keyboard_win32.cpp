@@ -71,6 +71,7 @@ void keyboard_state(std::uint8_t states[256]) {
     if ((GetKeyState(VK_LSHIFT) & 0x8000) == 0) keys[42] = 0;
     if ((GetKeyState(VK_RSHIFT) & 0x8000) == 0) keys[54] = 0;
     std::memcpy(states, keys.data(), keys.size());
+    win32::note_keyboard_polled();
 }
 
 int key_char(int code) {

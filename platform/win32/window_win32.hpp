@@ -29,6 +29,8 @@ void collect_messages();
 // Key state from the keyboard messages: lparam is the message's, whose
 // bits 16-24 hold the scan code and the extended-key flag.
 void note_key(LPARAM lparam, bool down);
+// Called after the keys were handed to the game.
+void note_keyboard_polled();
 // Forgets every held key, for when the keyboard focus leaves.
 void release_all_keys();
 
