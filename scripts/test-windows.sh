@@ -60,7 +60,7 @@ if command -v ccache >/dev/null; then
 fi
 step "Configure and cross-build (${#suites[@]} programs)"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/toolchains/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]}"
 done_step
 
