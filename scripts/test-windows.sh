@@ -12,7 +12,7 @@ jobs=${CRV_JOBS:-2}
 # Test programs built and run here. The others need the window or the
 # devices, which the Windows backend does not have yet (their label is
 # "display", or they drive SDL's virtual pads and the X server directly).
-suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests)
+suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests app_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
   suites+=("fuzz_replay_$target")
 done

@@ -24,7 +24,7 @@ test::ChildResult run_script(const test::TempDir& tmp, const std::string& script
     FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(script.c_str(), f);
     std::fclose(f);
-    return test::run_child({CRVDBG, "--script", path, DEBUG_CHILD}, {{"TMPDIR", tmp.path()}}, false);
+    return test::run_child({CRVDBG, "--script", path, DEBUG_CHILD}, {{test::k_temp_variable, tmp.path()}}, false);
 }
 
 TEST(Debugger, StepOverIntoAndOutFollowTheCallDepth) {
