@@ -149,7 +149,27 @@ TEST(PlatformInfo, Folders) {
     EXPECT_TRUE(test::exists(home.file(".local/share/Corvane")));
     ScopedEnv data_home("XDG_DATA_HOME", home.file("data").c_str());
     EXPECT_EQ(platform_info("APPDATA"), (home.path() + "/data/Corvane").c_str());
+}
 
+TEST(PlatformInfo, FoldersUseForwardSlashesAndTheApplicationFolderIsMade) {
+    // On Linux the folders are made under a home of the test's own; on
+    // Windows they are the user's (an empty Corvane folder may stay).
+    TempDir home;
+    ScopedEnv home_env("HOME", home.path().c_str());
+    ScopedEnv data("XDG_DATA_HOME", nullptr);
+    // (TEMP is the variable as the system set it: on Windows with "\\".)
+    for (const char* key : {"DOCUMENTS", "APPDATA"}) {
+        std::string folder = platform_info(key).text();
+        EXPECT_NE(folder, "NO_DATA") << key;
+        EXPECT_EQ(folder.find('\\'), std::string::npos) << key << ": " << folder;
+    }
+    std::string app_data = platform_info("APPDATA").text();
+    EXPECT_EQ(app_data.substr(app_data.size() - 8), "/Corvane");
+    EXPECT_TRUE(test::exists(app_data));
+}
+
+TEST(PlatformInfo, TempIsTheTempVariableElseTheTemporaryFolder) {
+    TempDir home;
     {
         ScopedEnv temp("TEMP", "/some/temp");
         EXPECT_EQ(platform_info("TEMP"), "/some/temp");
