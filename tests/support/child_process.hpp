@@ -25,6 +25,7 @@ inline constexpr const char* k_temp_variable = "TMPDIR";
 struct ChildResult {
     int exit_code = -1;       // -1: did not exit normally (killed, crashed, timed out)
     std::string output;       // standard output; on Windows CR LF read as LF
+    std::string errors;       // standard error, from run_tool only (same line ends)
     std::vector<std::string> debugger_messages;  // each message's bytes
 };
 
@@ -48,6 +49,10 @@ private:
 // answer_byte), on Windows through debug-output events.
 ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, bool with_debugger,
                       int timeout_ms = 20000, char answer_byte = 0);
+
+// Runs a command-line tool as a user would and collects its standard
+// output and standard error apart (killed after timeout_ms).
+ChildResult run_tool(const std::vector<std::string>& argv, int timeout_ms = 20000);
 
 // A program running beside the test, its standard output in a pipe. The
 // destructor kills it when it still runs.

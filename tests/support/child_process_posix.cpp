@@ -124,6 +124,54 @@ ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, 
     return result;
 }
 
+ChildResult run_tool(const std::vector<std::string>& argv, int timeout_ms) {
+    ChildResult result;
+    int out_pipe[2], err_pipe[2];
+    if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
+    if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+        ::close(out_pipe[0]);
+        ::close(out_pipe[1]);
+        return result;
+    }
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(err_pipe[1], 2);
+        exec_child(argv, {}, out_pipe[1]);
+    }
+    ::close(out_pipe[1]);
+    ::close(err_pipe[1]);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* into[2] = {&result.output, &result.errors};
+    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        int ready = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                into[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+            }
+        }
+    }
+    for (const pollfd& p : fds)
+        if (p.fd >= 0) ::close(p.fd);
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    result.exit_code = exit_code_of(status);
+    return result;
+}
+
 struct ChildProcess::State {
     pid_t pid = -1;
     int out = -1;

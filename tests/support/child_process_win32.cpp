@@ -86,14 +86,26 @@ struct Started {
     HANDLE out = nullptr;  // read end of the child's standard output
 };
 
-bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags, Started& started) {
+// With errors, standard error goes into a pipe of its own (read end in
+// *errors); otherwise it is the test program's.
+bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags, Started& started,
+           HANDLE* errors = nullptr) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE write_end = nullptr;
     if (!CreatePipe(&started.out, &write_end, &inherit, 0)) return false;
     SetHandleInformation(started.out, HANDLE_FLAG_INHERIT, 0);
     HANDLE error_end = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE), GetCurrentProcess(), &error_end, 0, TRUE,
-                    DUPLICATE_SAME_ACCESS);
+    if (errors != nullptr) {
+        if (!CreatePipe(errors, &error_end, &inherit, 0)) {
+            CloseHandle(started.out);
+            CloseHandle(write_end);
+            return false;
+        }
+        SetHandleInformation(*errors, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE), GetCurrentProcess(), &error_end, 0, TRUE,
+                        DUPLICATE_SAME_ACCESS);
+    }
     std::wstring line;
     for (const auto& a : argv) append_argument(line, wide(a));
     std::wstring block = environment_block(env);
@@ -110,6 +122,7 @@ bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags
     if (!ok) {
         CloseHandle(started.out);
         started.out = nullptr;
+        if (errors != nullptr) CloseHandle(*errors);
         return false;
     }
     return true;
@@ -205,6 +218,38 @@ ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, 
     }
     drain(child.out, output);
     result.output = lf_lines(std::move(output));
+    CloseHandle(child.out);
+    CloseHandle(child.info.hThread);
+    CloseHandle(child.info.hProcess);
+    return result;
+}
+
+ChildResult run_tool(const std::vector<std::string>& argv, int timeout_ms) {
+    ChildResult result;
+    Started child;
+    HANDLE errors = nullptr;
+    if (!start(argv, {}, 0, child, &errors)) return result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string output, error_output;
+    bool exited = false;
+    while (!exited && std::chrono::steady_clock::now() < deadline) {
+        drain(child.out, output);
+        drain(errors, error_output);
+        exited = WaitForSingleObject(child.info.hProcess, 10) == WAIT_OBJECT_0;
+    }
+    DWORD code = 0;
+    if (exited) {
+        GetExitCodeProcess(child.info.hProcess, &code);
+        result.exit_code = exit_code_of(code);
+    } else {
+        TerminateProcess(child.info.hProcess, 1);
+        WaitForSingleObject(child.info.hProcess, INFINITE);
+    }
+    drain(child.out, output);
+    drain(errors, error_output);
+    result.output = lf_lines(std::move(output));
+    result.errors = lf_lines(std::move(error_output));
+    CloseHandle(errors);
     CloseHandle(child.out);
     CloseHandle(child.info.hThread);
     CloseHandle(child.info.hProcess);
