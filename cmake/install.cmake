@@ -2,7 +2,7 @@
 # puts under P:
 #   lib/libcorvane.a, lib/libcorvane_main.a     the run-time and its main
 #   include/corvane/                            the public headers
-#   bin/crvpack, crvmesh, crvdbg, crv_file_dialog
+#   bin/crvpack, crvmesh, crvdbg, crvfont, crv_file_dialog
 #   lib/cmake/Corvane/                          find_package(Corvane)
 #   lib/pkgconfig/corvane.pc                    pkg-config corvane
 # The build tree holds the same package (CorvaneConfig.cmake in the build
@@ -19,6 +19,9 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INST
   FILES_MATCHING PATTERN "*.hpp")
 # The dialog program is found beside the game or on the PATH.
 install(TARGETS crvpack crvmesh crvdbg crv_file_dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET crvfont)
+  install(TARGETS crvfont RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CRV_CMAKE_DIR})
 export(EXPORT CorvaneTargets NAMESPACE Corvane:: FILE ${PROJECT_BINARY_DIR}/CorvaneTargets.cmake)
