@@ -2,7 +2,7 @@
 # puts under P:
 #   lib/libcorvane.a, lib/libcorvane_main.a     the run-time and its main
 #   include/corvane/                            the public headers
-#   bin/crvpack, crvmesh, crvdbg, crv_file_dialog
+#   bin/crvpack, crvmesh, crvdbg, crvfont, crv_file_dialog
 #   lib/cmake/Corvane/                          find_package(Corvane)
 #   lib/pkgconfig/corvane.pc                    pkg-config corvane
 # The build tree holds the same package (CorvaneConfig.cmake in the build
@@ -20,6 +20,9 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INST
 # The dialog program is found beside the game or on the PATH; a backend
 # whose dialogs need no program of their own has none.
 set(crv_installed_programs crvpack crvmesh crvdbg)
+if(TARGET crvfont)
+  list(APPEND crv_installed_programs crvfont)
+endif()
 if(TARGET crv_file_dialog)
   get_target_property(crv_dialog_type crv_file_dialog TYPE)
   if(crv_dialog_type STREQUAL "EXECUTABLE")
