@@ -84,8 +84,8 @@ protected:
         std::vector<std::string> argv{CRVFONT};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.insert(argv.begin() + 3, out);
-        const test::ToolResult made = test::run_tool(argv);
-        ASSERT_EQ(made.exit_code, 0) << test::shown(argv) << "\n" << made.err;
+        const test::ChildResult made = test::run_tool(argv);
+        ASSERT_EQ(made.exit_code, 0) << test::shown(argv) << "\n" << made.errors;
         r().font_load(out.c_str(), 1);
         ASSERT_EQ(app_state.error_code, 0) << test::shown(argv);
         r().font_get_size(&cell_w, &cell_h);

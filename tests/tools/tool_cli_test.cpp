@@ -21,15 +21,15 @@ const Tool k_tools[] = {{"crvpack", CRVPACK}, {"crvmesh", CRVMESH}, {"crvfont", 
 TEST(ToolManners, HelpAndVersionGoToStandardOutput) {
     for (const Tool& t : k_tools) {
         for (const char* help : {"--help", "-h"}) {
-            const test::ToolResult r = test::run_tool({t.path, help});
+            const test::ChildResult r = test::run_tool({t.path, help});
             EXPECT_EQ(r.exit_code, 0) << t.name << " " << help;
-            EXPECT_EQ(r.out.rfind(std::string("usage: ") + t.name + " ", 0), 0u) << t.name << ": " << r.out;
-            EXPECT_EQ(r.err, "") << t.name;
+            EXPECT_EQ(r.output.rfind(std::string("usage: ") + t.name + " ", 0), 0u) << t.name << ": " << r.output;
+            EXPECT_EQ(r.errors, "") << t.name;
         }
-        const test::ToolResult r = test::run_tool({t.path, "--version"});
+        const test::ChildResult r = test::run_tool({t.path, "--version"});
         EXPECT_EQ(r.exit_code, 0) << t.name;
-        EXPECT_EQ(r.out, std::string(t.name) + " " + CRV_VERSION + "\n");
-        EXPECT_EQ(r.err, "") << t.name;
+        EXPECT_EQ(r.output, std::string(t.name) + " " + CRV_VERSION + "\n");
+        EXPECT_EQ(r.errors, "") << t.name;
     }
 }
 
@@ -70,11 +70,11 @@ TEST(ToolManners, WrongUsageShowsTheUsageOnStandardErrorAndExits2) {
     for (const Case& c : cases) {
         std::vector<std::string> argv{c.tool};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const test::ToolResult r = test::run_tool(argv);
+        const test::ChildResult r = test::run_tool(argv);
         const std::string shown = test::shown(argv);
         EXPECT_EQ(r.exit_code, 2) << shown;
-        EXPECT_EQ(r.out, "") << shown;
-        EXPECT_NE(r.err.find("usage: "), std::string::npos) << shown << ": " << r.err;
+        EXPECT_EQ(r.output, "") << shown;
+        EXPECT_NE(r.errors.find("usage: "), std::string::npos) << shown << ": " << r.errors;
     }
 }
 
@@ -106,12 +106,12 @@ TEST(ToolManners, FailuresNameTheFileAndTheReason) {
     for (const Case& c : cases) {
         std::vector<std::string> argv{c.tool};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const test::ToolResult r = test::run_tool(argv);
+        const test::ChildResult r = test::run_tool(argv);
         const std::string shown = test::shown(argv);
         EXPECT_EQ(r.exit_code, 1) << shown;
-        EXPECT_NE(r.err.find(c.file + ": "), std::string::npos) << shown << ": " << r.err;
-        EXPECT_NE(r.err.find(c.reason), std::string::npos) << shown << ": " << r.err;
-        EXPECT_EQ(r.err.find("usage: "), std::string::npos) << shown << ": " << r.err;
+        EXPECT_NE(r.errors.find(c.file + ": "), std::string::npos) << shown << ": " << r.errors;
+        EXPECT_NE(r.errors.find(c.reason), std::string::npos) << shown << ": " << r.errors;
+        EXPECT_EQ(r.errors.find("usage: "), std::string::npos) << shown << ": " << r.errors;
     }
     EXPECT_FALSE(std::ifstream(dir.file("o.png")).good());
     EXPECT_FALSE(std::ifstream(dir.file("o.zvd")).good());

@@ -1,5 +1,5 @@
-// Running a command-line tool as a user does, with its standard output and
-// standard error kept apart.
+// What the tool tests share: run_tool (from the test support) runs a tool as
+// a user does, and shown gives its command line for failure messages.
 #pragma once
 
 #include "tests/support/child_process.hpp"
@@ -9,15 +9,10 @@
 
 namespace crv::test {
 
-struct ToolResult {
-    int exit_code = -1;  // -1: did not exit normally
-    std::string out, err;
-};
-
-// Runs argv (argv[0] a path) and waits for it.
-ToolResult run_tool(const std::vector<std::string>& argv);
-
-// The command line for failure messages.
-std::string shown(const std::vector<std::string>& argv);
+inline std::string shown(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& a : argv) line += (line.empty() ? "" : " ") + a;
+    return line;
+}
 
 }  // namespace crv::test
