@@ -57,12 +57,12 @@ protected:
 };
 
 TEST_F(DownloadExample, SavesTheFileIntactAndShowsItsProgress) {
-    // Frames 10, 20, ... are captured; the example ends 5 frames after the
+    // Frames 10, 20, ... are captured; the example ends 20 frames after the
     // download, so the last one captured shows the result.
     std::string frames;
     for (int f = 10; f <= 3000; f += 10) frames += (frames.empty() ? "" : ",") + std::to_string(f);
     const std::string target = work_.file("copy.bin");
-    test::ChildResult r = run({url("/data.bin"), target, "5"}, frames);
+    test::ChildResult r = run({url("/data.bin"), target, "20"}, frames);
     ASSERT_EQ(r.exit_code, 0) << r.output;
     EXPECT_NE(r.output.find("saved 3000000 bytes to " + target), std::string::npos) << r.output;
     EXPECT_TRUE(test::read_whole(target) == data_);
