@@ -34,6 +34,10 @@ constexpr int k_bytes_per_frame = 64 * 1024;
 constexpr double k_stall_ms = 15000;
 constexpr std::size_t k_max_header = 16 * 1024;
 
+bool all_digits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
 struct Url {
     std::string host;
     int port = 80;
@@ -51,7 +55,7 @@ bool parse_url(const std::string& text, Url& url) {
     url.host = authority.substr(0, colon);
     if (colon != std::string::npos) {
         std::string port = authority.substr(colon + 1);
-        if (port.empty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), ::isdigit)) return false;
+        if (port.size() > 5 || !all_digits(port)) return false;
         url.port = std::atoi(port.c_str());
     }
     return !url.host.empty() && url.port > 0 && url.port < 65536;
@@ -232,7 +236,7 @@ void game_main() {
     long frames_after_end = 0;
     for (std::string word; args >> word;) {
         if (word.find("://") != std::string::npos) address = word;
-        else if (std::all_of(word.begin(), word.end(), ::isdigit)) frames_after_end = std::atol(word.c_str());
+        else if (all_digits(word) && word.size() < 9) frames_after_end = std::atol(word.c_str());
         else save_as = word;
     }
     set_clear_colour(rgb(18, 20, 30));
