@@ -5,8 +5,9 @@
 // array: path(i, 0) is x and path(i, 1) is y of the i-th cell, path(0, ...)
 // the start, path(n - 1, ...) the goal. The same map always gives the same
 // path.
-// Each call plans on its own and keeps nothing; any thread, one call per
-// map and path at a time. Failure is a result of 0 (see below); only
+// Each call plans on its own; all it leaves behind is the calling thread's
+// count of the cells it expanded. Any thread, one call per map and path at a
+// time. Failure is a result of 0 (see below); only
 // running out of memory throws std::bad_alloc.
 #pragma once
 
@@ -29,5 +30,9 @@ int path_find(const DynArray<double>& map, DynArray<double>& path, double weight
 // The same over an integer cost map.
 int path_find(const DynArray<std::int32_t>& map, DynArray<std::int32_t>& path, double weight,
               int start_x, int start_y, int goal_x, int goal_y);
+// The number of cells the calling thread's last path_find expanded (took
+// from the open list and searched the neighbours of, the goal included):
+// what the weight saves. 0 before any call and after a refused one.
+std::int64_t path_last_expanded();
 
 }  // namespace crv
