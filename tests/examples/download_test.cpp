@@ -3,6 +3,7 @@
 // and the result at the end; failures leave an existing file alone.
 #include "tests/examples/example_support.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/http_server.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,12 +25,9 @@ protected:
         std::mt19937 random(17);
         for (int i = 0; i < 3000000; ++i) data_ += static_cast<char>(random() & 0xff);
         std::ofstream(site_.file("data.bin"), std::ios::binary) << data_;
-        std::string port_file = work_.file("port");
-        server_ = std::make_unique<test::Background>(
-            std::vector<std::string>{"/usr/bin/python3", HTTP_SERVER_SCRIPT, site_.path(), port_file},
-            std::vector<std::pair<std::string, std::string>>{}, work_.file("server.txt"));
-        ASSERT_TRUE(test::wait_for([&] { return !test::read_whole(port_file).empty(); }, 10000));
-        port_ = test::read_whole(port_file);
+        server_ = std::make_unique<test::HttpServer>(site_.path());
+        ASSERT_NE(server_->port(), 0);
+        port_ = std::to_string(server_->port());
     }
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + port_ + path; }
@@ -51,7 +49,7 @@ protected:
     }
 
     test::TempDir site_, work_;
-    std::unique_ptr<test::Background> server_;
+    std::unique_ptr<test::HttpServer> server_;
     std::string port_;
     std::string data_;
 };
