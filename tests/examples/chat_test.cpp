@@ -57,14 +57,13 @@ TEST(ChatExample, LinesTypedInOneWindowAppearInTheOther) {
     std::string frames;
     for (int f = 30; f <= 30 * 200; f += 30) frames += (frames.empty() ? "" : ",") + std::to_string(f);
 
-    test::Background host({CRV_EXAMPLE_CHAT, "host", "ann", port},
-                          {{"CORVANE_AUTOMATION", "1"},
-                           {"TMPDIR", host_dir.path()},
-                           {"CORVANE_CAPTURE_FRAMES", host_dir.path() + ":" + frames}},
-                          host_dir.file("out.txt"));
+    test::RunningChild host({CRV_EXAMPLE_CHAT, "host", "ann", port}, host_dir.file("out.txt"),
+                            {{"CORVANE_AUTOMATION", "1"},
+                             {"TMPDIR", host_dir.path()},
+                             {"CORVANE_CAPTURE_FRAMES", host_dir.path() + ":" + frames}});
     ASSERT_TRUE(host.wait_output("line: * hosting as ann", 20000)) << host.output();
-    test::Background join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + port},
-                          {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", join_dir.path()}}, join_dir.file("out.txt"));
+    test::RunningChild join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + port}, join_dir.file("out.txt"),
+                            {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", join_dir.path()}});
     ASSERT_TRUE(join.wait_output("line: * joined as bob", 20000)) << join.output();
     EXPECT_TRUE(host.wait_output("line: * bob joined", 10000)) << host.output();
     std::uint64_t ann = test::find_window("Corvane chat - ann", 10000);
@@ -102,8 +101,8 @@ TEST(ChatExample, LinesTypedInOneWindowAppearInTheOther) {
 
 TEST(ChatExample, NoLobbyToJoinIsShown) {
     test::TempDir dir;
-    test::Background join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + std::to_string(free_port())},
-                          {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}}, dir.file("out.txt"));
+    test::RunningChild join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + std::to_string(free_port())},
+                            dir.file("out.txt"), {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
     EXPECT_TRUE(join.wait_output("line: * no lobby answers at 127.0.0.1", 20000)) << join.output();
     std::uint64_t window = test::find_window("Corvane chat - bob", 10000);
     ASSERT_NE(window, 0u);

@@ -99,8 +99,8 @@ void click(std::uint64_t window, int x, int y) {
 
 TEST(PathfindExample, ClicksMoveTheGoalAndKeysTheWeight) {
     test::TempDir dir;
-    test::Background run({CRV_EXAMPLE_PATHFIND}, {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}},
-                         dir.file("out.txt"));
+    test::RunningChild run(CRV_EXAMPLE_PATHFIND, dir.file("out.txt"),
+                           {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
     ASSERT_TRUE(run.started());
     std::uint64_t window = test::find_window("Corvane path finding", 20000);
     ASSERT_NE(window, 0u) << run.output();

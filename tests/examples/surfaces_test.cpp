@@ -77,8 +77,8 @@ TEST(SurfacesExample, TheEffectBendsAndDarkensTheSceneDrawnOffScreen) {
 
 TEST(SurfacesExample, SpaceTurnsTheEffectOff) {
     test::TempDir dir;
-    test::Background run({CRV_EXAMPLE_SURFACES}, {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}},
-                         dir.file("out.txt"));
+    test::RunningChild run(CRV_EXAMPLE_SURFACES, dir.file("out.txt"),
+                           {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
     ASSERT_TRUE(run.started());
     std::uint64_t window = test::find_window("Corvane surfaces and shaders", 20000);
     ASSERT_NE(window, 0u) << run.output();

@@ -4,7 +4,7 @@
 // starts the child as its debuggee and reads the debug-output strings).
 #include "tests/support/child_process.hpp"
 
-#include <windows.h>
+#include "platform/win32/win32_api.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -14,37 +14,6 @@ namespace crv::test {
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-// Quotes one argument so that CommandLineToArgvW and the C run-time give
-// it back unchanged.
-void append_argument(std::wstring& line, const std::wstring& arg) {
-    if (!line.empty()) line += L' ';
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += arg;
-        return;
-    }
-    line += L'"';
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') backslashes = backslashes * 2 + 1;
-        line.append(backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
-}
 
 bool same_name(const std::wstring& entry, const std::wstring& name) {
     if (entry.size() <= name.size() || entry[name.size()] != L'=') return false;
@@ -66,8 +35,8 @@ std::wstring environment_block(const EnvList& env) {
     };
     remove(L"CORVANE_DEBUGGER");
     for (const auto& [name, value] : env) {
-        remove(wide(name));
-        entries.push_back(wide(name) + L"=" + wide(value));
+        remove(crv::plat::win32::widen(name));
+        entries.push_back(crv::plat::win32::widen(name) + L"=" + crv::plat::win32::widen(value));
     }
     std::wstring out;
     for (const auto& e : entries) out += e + L'\0';
@@ -106,8 +75,7 @@ bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags
         DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE), GetCurrentProcess(), &error_end, 0, TRUE,
                         DUPLICATE_SAME_ACCESS);
     }
-    std::wstring line;
-    for (const auto& a : argv) append_argument(line, wide(a));
+    std::wstring line = crv::plat::win32::command_line(argv);
     std::wstring block = environment_block(env);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

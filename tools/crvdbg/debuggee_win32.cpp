@@ -1,44 +1,12 @@
 #include "tools/crvdbg/debuggee.hpp"
 
-#include <windows.h>
+#include "platform/win32/win32_api.hpp"
 
 #include <cwchar>
 
 namespace crvdbg {
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-// Quotes one argument so that the program's run-time splits it back out
-// unchanged.
-void append_argument(std::wstring& line, const std::wstring& arg) {
-    if (!line.empty()) line += L' ';
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += arg;
-        return;
-    }
-    line += L'"';
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') backslashes = backslashes * 2 + 1;
-        line.append(backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
-}
 
 std::string system_message(DWORD code) {
     wchar_t* text = nullptr;
@@ -91,8 +59,7 @@ Debuggee::~Debuggee() {
 }
 
 bool Debuggee::start(const std::vector<std::string>& argv, std::string* error) {
-    std::wstring line;
-    for (const std::string& a : argv) append_argument(line, wide(a));
+    std::wstring line = crv::plat::win32::command_line(argv);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr,
