@@ -2,7 +2,7 @@
 # puts under P:
 #   lib/libcorvane.a, lib/libcorvane_main.a     the run-time and its main
 #   include/corvane/                            the public headers
-#   bin/crvpack, crvmesh, crvdbg, crv_file_dialog
+#   bin/crvpack, crvmesh, crvdbg, crvfont, crv_file_dialog
 #   lib/cmake/Corvane/                          find_package(Corvane)
 #   lib/pkgconfig/corvane.pc                    pkg-config corvane
 # The build tree holds the same package (CorvaneConfig.cmake in the build
@@ -17,8 +17,19 @@ install(TARGETS corvane corvane_main corvane_game EXPORT CorvaneTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.hpp")
-# The dialog program is found beside the game or on the PATH.
-install(TARGETS crvpack crvmesh crvdbg crv_file_dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The dialog program is found beside the game or on the PATH; a backend
+# whose dialogs need no program of their own has none.
+set(crv_installed_programs crvpack crvmesh crvdbg)
+if(TARGET crvfont)
+  list(APPEND crv_installed_programs crvfont)
+endif()
+if(TARGET crv_file_dialog)
+  get_target_property(crv_dialog_type crv_file_dialog TYPE)
+  if(crv_dialog_type STREQUAL "EXECUTABLE")
+    list(APPEND crv_installed_programs crv_file_dialog)
+  endif()
+endif()
+install(TARGETS ${crv_installed_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CRV_CMAKE_DIR})
 export(EXPORT CorvaneTargets NAMESPACE Corvane:: FILE ${PROJECT_BINARY_DIR}/CorvaneTargets.cmake)

@@ -465,7 +465,7 @@ bool read_binary(MeshObject& m, ByteReader& r, const char* name, VertexBudget& b
             MeshVertex v{};
             std::uint8_t normal_index = 0, colour_index = 0;
             if (quantised) {
-                std::uint8_t q[3];
+                std::uint8_t q[3] = {0, 0, 0};
                 r.bytes(q, 3);
                 for (int c = 0; c < 3; ++c) v.position[c] = (static_cast<float>(q[c]) - offset[c]) * scale[c];
             } else {

@@ -2,7 +2,6 @@
 
 #include "runtime/app_state.hpp"
 #include "core/number_text.hpp"
-#include "gfx3d/world_texture.hpp"
 #include "render2d/gl_api.hpp"
 #include "render2d/rainbows.hpp"
 #include "runtime/log.hpp"
@@ -95,7 +94,10 @@ void Rainbows3D::release_entry(ObjectEntry& e) {
         if (s.mesh) release_mesh_buffers(*s.mesh);
     if (context_alive()) {
         renderer_->flush();
-        for (WorldTexture& t : e.textures) delete_world_texture(t);
+        for (WorldTexture& t : e.textures) {
+            if (t.texture != 0) glDeleteTextures(1, &t.texture);
+            if (t.mip_texture != 0) glDeleteTextures(1, &t.mip_texture);
+        }
     }
     e = ObjectEntry{};
 }

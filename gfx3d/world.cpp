@@ -4,7 +4,6 @@
 // only: never taken as "mem://" names, whatever folder the world has.
 #include "gfx3d/rainbows3d.hpp"
 
-#include "gfx3d/world_texture.hpp"
 #include "render2d/gl_api.hpp"
 #include "render2d/image.hpp"
 #include "render2d/rainbows.hpp"
@@ -107,8 +106,11 @@ bool Rainbows3D::world_load(std::int32_t index, const char* name, std::int32_t c
         std::string resolved;
         if (!resolve_data_name(pack, path.c_str(), resolved, true)) continue;
         bool decoded = decode_bmp(image, resolved.c_str(), colour_key) || decode_png(image, resolved.c_str(), colour_key);
-        if (decoded && gl)
-            upload_world_texture(e->textures[static_cast<std::size_t>(i - 1)], image, renderer_->max_texture_size);
+        if (decoded && gl) {
+            WorldTexture& t = e->textures[static_cast<std::size_t>(i - 1)];
+            std::int32_t tw = 0, th = 0;
+            renderer_->upload_texture(&t.texture, image, 0, 0, 0, 0, false, false, &t.mip_texture, &tw, &th);
+        }
     }
     if (gl) glBindTexture(GL_TEXTURE_2D, 0);
 

@@ -268,6 +268,17 @@ public:
     // The 2D state that set_viewport establishes, and the GL set-up of a
     // fresh context.
     void reset_2d_state();
+    // The texture upload every texture of the renderer goes through (sprites,
+    // background tiles, the 3D engine's world textures): the rectangle x0, y0,
+    // w x h of the image (w or h 0: to the image's edge), cut to the largest
+    // texture side, into a power-of-two texture of at least 16 texels a side,
+    // rows bottom-up, edges bled under transparent texels unless raw, and a
+    // mip-mapped second texture when mip_texture is given. Replaces the
+    // textures already named there. Returns the texture size in *tw, *th;
+    // false when the rectangle is empty or the driver refused.
+    bool upload_texture(GLuint* texture, const DecodedImage& image, std::int32_t x0, std::int32_t y0,
+                        std::int32_t w, std::int32_t h, bool raw, bool normal_map, GLuint* mip_texture,
+                        std::int32_t* tw, std::int32_t* th);
 
 private:
     // Kinds of the pending quad batch; quads of one kind share how they are
@@ -348,10 +359,6 @@ private:
                        std::int32_t wa, std::int32_t ha, std::int32_t b, std::int32_t xb, std::int32_t yb,
                        std::int32_t ox_b, std::int32_t oy_b, std::int32_t wb, std::int32_t hb);
     bool make_collision_mask(std::int32_t n);
-    // The shared texture upload; returns the texture size in *tw, *th.
-    bool upload_texture(GLuint* texture, const DecodedImage& image, std::int32_t x0, std::int32_t y0,
-                        std::int32_t w, std::int32_t h, bool raw, bool normal_map, GLuint* mip_texture,
-                        std::int32_t* tw, std::int32_t* th);
     bool load_into_sprite(const char* name, std::int32_t n, bool normal_map);
     void measure_font(std::int32_t slot, const DecodedImage& image);
     // A surface with a framebuffer object is the drawing target.

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri mesa-utils
   liblzo2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libfreetype-dev fonts-dejavu-core
   libopenal-dev libmpv-dev libgtk-3-dev
   libboost-graph-dev libsfml-dev
   python3 curl nginx

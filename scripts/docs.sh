@@ -105,9 +105,18 @@ if listed == 0:
 Path(sys.argv[2]).write_text("\n".join(lines) + "\n")
 PY
 
+# The examples' screenshots, each under its example's name, since they are
+# all called screenshot.png and doxygen copies images by name alone.
+mkdir "$work/images"
+for shot in examples/*/screenshot.png; do
+  name=${shot#examples/}
+  cp "$shot" "$work/images/${name%%/*}.png"
+done
+
 # Pass 2: the HTML, warnings as errors.
 {
   cat docs/Doxyfile
+  echo "IMAGE_PATH = \"$work/images\""
   echo "INPUT += \"$work/function_index.md\""
   echo "OUTPUT_DIRECTORY = \"$out\""
 } | doxygen -

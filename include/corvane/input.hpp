@@ -18,8 +18,10 @@
 /// still or centred, and queries on a controller index without a
 /// controller give 0.
 ///
-/// **Examples:** the examples so far read no input of their own: Escape
-/// ends each of them through the run-time (crv::set_escape_quits).
+/// **Examples:** @ref example_pathfind (mouse clicks and arrow keys),
+/// @ref example_chat (typed characters and the text input line),
+/// @ref example_surfaces (a key that switches the effect). Escape ends each
+/// of them through the run-time (crv::set_escape_quits).
 
 /// @file
 /// Keyboard, mouse and game controllers: see @ref input.

@@ -21,7 +21,9 @@
 /// blocks for ever: sends, full receives and downloads give up after their
 /// time-outs. IPv4 addresses are host-byte-order integers.
 ///
-/// **Examples:** none of the examples uses the network yet.
+/// **Examples:** @ref example_download (an HTTP GET sent through a socket
+/// while the frame loop keeps drawing), @ref example_chat (a lobby with
+/// players and messages).
 
 /// @file
 /// Sockets, HTTP downloads and the lobby network: see @ref net.

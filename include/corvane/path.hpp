@@ -8,13 +8,15 @@
 /// ...) the start, path(n - 1, ...) the goal. The same map always gives the
 /// same path.
 ///
-/// **Threads:** each call plans on its own and keeps nothing; any thread,
-/// one call per map and path at a time.
+/// **Threads:** each call plans on its own; all it leaves behind is the
+/// calling thread's count of the cells it expanded (crv::path_last_expanded).
+/// Any thread, one call per map and path at a time.
 ///
 /// **Failures:** a result of 0 (see crv::path_find); only running out of
 /// memory throws std::bad_alloc.
 ///
-/// **Examples:** none of the examples plans paths yet.
+/// **Examples:** @ref example_pathfind (click a goal, change the weight,
+/// see the path and the number of cells expanded).
 
 /// @file
 /// The path planner: see @ref path.
@@ -42,6 +44,10 @@ int path_find(const DynArray<double>& map, DynArray<double>& path, double weight
 /// The same over an integer cost map.
 int path_find(const DynArray<std::int32_t>& map, DynArray<std::int32_t>& path, double weight,
               int start_x, int start_y, int goal_x, int goal_y);
+/// The number of cells the calling thread's last path_find expanded (took
+/// from the open list and searched the neighbours of, the goal included):
+/// what the weight saves. 0 before any call and after a refused one.
+std::int64_t path_last_expanded();
 
 /// @}
 

@@ -26,7 +26,9 @@
 ///
 /// **Examples:** @ref example_hello (a rectangle and text),
 /// @ref example_scene3d (sprites made from pixel arrays, 2D text over 3D),
-/// @ref example_veltrack (a road drawn line by line, every frame).
+/// @ref example_veltrack (a road drawn line by line, every frame),
+/// @ref example_surfaces (an off-screen surface shown through a fragment
+/// shader), @ref example_pathfind (a map of filled rectangles and lines).
 
 /// @file
 /// Render state, primitives, sprites, fonts, surfaces and shaders: see

@@ -1,6 +1,7 @@
 // The Windows headers in the order they must come (WinSock before
 // windows.h), and the conversions between the run-time's UTF-8 names and the
-// UTF-16 the wide Win32 calls take. Used by the files of this backend only.
+// UTF-16 the wide Win32 calls take. Used by the files of this backend and by
+// the Windows parts of the tools and the test support that start programs.
 #pragma once
 
 #include <winsock2.h>
@@ -9,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace crv::plat::win32 {
 
@@ -55,6 +57,35 @@ inline std::wstring widen_path(std::string_view text) {
         if (c == L'/') c = L'\\';
     }
     return wide;
+}
+
+// One command line for CreateProcess, each argument quoted so that
+// CommandLineToArgvW and the C run-time split it back out unchanged.
+inline std::wstring command_line(const std::vector<std::string>& argv) {
+    std::wstring line;
+    for (const std::string& text : argv) {
+        const std::wstring arg = widen(text);
+        if (!line.empty()) line += L' ';
+        if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+            line += arg;
+            continue;
+        }
+        line += L'"';
+        std::size_t backslashes = 0;
+        for (wchar_t c : arg) {
+            if (c == L'\\') {
+                ++backslashes;
+                continue;
+            }
+            if (c == L'"') backslashes = backslashes * 2 + 1;
+            line.append(backslashes, L'\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes * 2, L'\\');
+        line += L'"';
+    }
+    return line;
 }
 
 }  // namespace crv::plat::win32

@@ -24,7 +24,7 @@ test::ChildResult run_script(const test::TempDir& tmp, const std::string& script
     FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(script.c_str(), f);
     std::fclose(f);
-    return test::run_child({CRVDBG, "--script", path, DEBUG_CHILD}, {{"TMPDIR", tmp.path()}}, false);
+    return test::run_child({CRVDBG, "--script", path, DEBUG_CHILD}, {{test::k_temp_variable, tmp.path()}}, false);
 }
 
 TEST(Debugger, StepOverIntoAndOutFollowTheCallDepth) {
@@ -54,6 +54,50 @@ TEST(Debugger, VariablesAndQuit) {
     EXPECT_NE(r.output.find("local y = 0\n"), std::string::npos);
     EXPECT_EQ(r.output.find("done\n"), std::string::npos) << "quit ends before the last statement";
     EXPECT_NE(tmp.read("ErrorLog.txt").find("-End On Line\n0\n"), std::string::npos);
+}
+
+// The manners of a command-line tool: help and version on standard output,
+// usage mistakes answered on standard error with exit code 2, failures
+// naming the file and the reason.
+TEST(Debugger, CommandLine) {
+    test::TempDir tmp;
+    const std::string missing = tmp.file("missing.txt");
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string output;  // the start of standard output
+        std::string errors;  // a part of standard error
+    } cases[] = {
+        {{"--help"}, 0, "usage: crvdbg", ""},
+        {{"-h"}, 0, "usage: crvdbg", ""},
+        {{"--version"}, 0, "crvdbg (Corvane) " CRV_VERSION "\n", ""},
+        {{}, 2, "", "usage: crvdbg"},
+        {{"--bogus", DEBUG_CHILD}, 2, "", "unknown option --bogus"},
+        {{"--script"}, 2, "", "--script needs a file name"},
+        {{"--script", missing, DEBUG_CHILD}, 1, "", missing + ": "},
+        {{"--tx-log", tmp.file("no/such/folder/tx.log"), DEBUG_CHILD}, 1, "", "no/such/folder/tx.log: "},
+        {{missing}, 1, "", "cannot start " + missing + ": "},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {CRVDBG};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        test::ChildResult r = test::run_tool(argv);
+        const std::string what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(r.exit_code, c.code) << what;
+        EXPECT_EQ(r.output.substr(0, c.output.size()), c.output) << what;
+        if (c.output.empty()) {
+            EXPECT_EQ(r.output, "") << what;
+        }
+        if (c.errors.empty()) {
+            EXPECT_EQ(r.errors, "") << what;
+        } else {
+            EXPECT_NE(r.errors.find(c.errors), std::string::npos) << what << ": " << r.errors;
+        }
+        if (c.code == 1) {
+            // A reason follows the file's name.
+            EXPECT_GT(r.errors.size(), r.errors.find(c.errors) + c.errors.size() + 2) << what << ": " << r.errors;
+        }
+    }
 }
 
 TEST(Debugger, WithoutADebuggerTheFirstStopTurnsIntoSteppingOver) {

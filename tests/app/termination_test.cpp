@@ -1,5 +1,6 @@
 #include "runtime/log.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ TEST(Termination, FatalPathsReportRecordAndEndCleanly) {
     };
     for (const FatalCase& c : cases) {
         test::TempDir tmp;
-        test::ChildResult r = test::run_child({FATAL_CHILD, c.name}, {{"TMPDIR", tmp.path()}}, true);
+        test::ChildResult r = test::run_child({FATAL_CHILD, c.name}, {{test::k_temp_variable, tmp.path()}}, true);
         EXPECT_EQ(r.exit_code, 0) << c.name;
         EXPECT_EQ(r.output, "exit\n") << c.name;
         EXPECT_EQ(r.debugger_messages, c.messages) << c.name;
@@ -41,7 +42,7 @@ TEST(Termination, FatalPathsReportRecordAndEndCleanly) {
 
 TEST(Termination, WithoutADebuggerNothingIsSent) {
     test::TempDir tmp;
-    test::ChildResult r = test::run_child({FATAL_CHILD, "bounds"}, {{"TMPDIR", tmp.path()}}, false);
+    test::ChildResult r = test::run_child({FATAL_CHILD, "bounds"}, {{test::k_temp_variable, tmp.path()}}, false);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(r.debugger_messages.empty());
     EXPECT_NE(tmp.read("ErrorLog.txt").find("-End On Line\n9\n42\n42\n3\n"), std::string::npos);
@@ -49,9 +50,7 @@ TEST(Termination, WithoutADebuggerNothingIsSent) {
 
 TEST(DebugLog, AppendsTextsAndSurvivesAMissingFolder) {
     test::TempDir tmp;
-    const char* old = std::getenv("TMPDIR");
-    std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    test::ScopedEnv temp_folder(test::k_temp_variable, tmp.path().c_str());
     log_write("stale\n");
     log_start_fresh();
     log_write("one\n");
@@ -59,9 +58,8 @@ TEST(DebugLog, AppendsTextsAndSurvivesAMissingFolder) {
     log_write("");
     log_write("two\n");
     EXPECT_EQ(tmp.read("ErrorLog.txt"), "Start new log...\none\nNULLtwo\n");
-    ::setenv("TMPDIR", (tmp.path() + "/missing").c_str(), 1);
+    test::set_env(test::k_temp_variable, (tmp.path() + "/missing").c_str());
     log_write("lost\n");  // five silent attempts, then dropped
-    if (old != nullptr) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace crv {
 namespace {
@@ -70,19 +72,20 @@ TEST(Crvmesh, ComputesMissingNormalsAndRefusesBadInput) {
     write(dir.file("bad.obj"), "v 0 0 0\nv 1 0 0\nf 1 2 3\n");
     write(dir.file("tri.obj"), "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n");
     write(dir.file("bad.zvd"), "ZVDA 1.0 7");
-    const std::vector<std::vector<std::string>> refused = {
-        {"convert", dir.file("x.zvd"), dir.file("bad.obj")},                     // index out of range
-        {"convert", dir.file("x.zvd"), dir.file("a.obj"), dir.file("tri.obj")},  // faces differ
-        {"convert", dir.file("x.zvd"), dir.file("missing.obj")},
-        {"convert", dir.file("x.zvd")},
-        {"info", dir.file("bad.zvd")},
-        {"info", dir.file("missing.zvd")},
-        {"unknown"},
+    // Bad input fails with 1; wrong usage is 2.
+    const std::vector<std::pair<std::vector<std::string>, int>> refused = {
+        {{"convert", dir.file("x.zvd"), dir.file("bad.obj")}, 1},                     // index out of range
+        {{"convert", dir.file("x.zvd"), dir.file("a.obj"), dir.file("tri.obj")}, 1},  // faces differ
+        {{"convert", dir.file("x.zvd"), dir.file("missing.obj")}, 1},
+        {{"convert", dir.file("x.zvd")}, 2},
+        {{"info", dir.file("bad.zvd")}, 1},
+        {{"info", dir.file("missing.zvd")}, 1},
+        {{"unknown"}, 2},
     };
-    for (const auto& args : refused) {
+    for (const auto& [args, code] : refused) {
         std::vector<std::string> argv{CRV_CRVMESH};
         argv.insert(argv.end(), args.begin(), args.end());
-        EXPECT_EQ(test::run_child(argv, {}, false).exit_code, 1) << args[0];
+        EXPECT_EQ(test::run_child(argv, {}, false).exit_code, code) << args[0];
     }
 }
 

@@ -11,6 +11,7 @@
 #include "tests/gfx3d/mesh_fixtures.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/gl_window.hpp"
+#include "tests/support/picture.hpp"
 #include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,7 @@ namespace {
 constexpr int k_width = 80;
 constexpr int k_height = 60;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;  // rows top-down
-    const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
-    int brightness(int x, int y) const { return at(x, y)[0] + at(x, y)[1] + at(x, y)[2]; }
-};
+using test::Picture;
 
 Picture capture(OpenGLRainbows& r) {
     r.flush();
@@ -50,22 +46,6 @@ Picture capture(OpenGLRainbows& r) {
     for (int y = 0; y < p.height; ++y)
         std::copy_n(&rows[(p.height - 1 - y) * row], row, &p.rgb[static_cast<std::size_t>(y) * row]);
     return p;
-}
-
-bool read_ppm(const std::string& path, Picture& p) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int max = 0;
-    if (!(in >> magic >> p.width >> p.height >> max) || magic != "P6") return false;
-    in.get();
-    p.rgb.resize(static_cast<std::size_t>(p.width) * p.height * 3);
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(p.rgb.data()), static_cast<std::streamsize>(p.rgb.size())));
-}
-
-void write_ppm(const std::string& path, const Picture& p) {
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << p.width << " " << p.height << "\n255\n";
-    out.write(reinterpret_cast<const char*>(p.rgb.data()), static_cast<std::streamsize>(p.rgb.size()));
 }
 
 // The rasteriser is deterministic on one machine; other processors may

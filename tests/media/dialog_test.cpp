@@ -22,7 +22,9 @@ namespace {
 std::thread drive_dialog(const std::string& title, const std::string& first, const std::string& text,
                          const std::string& keys) {
     return std::thread([=] {
-        const std::uint64_t window = test::find_window(title, 15000);
+        // A loaded machine can take long to start the dialog program; the
+        // test's own time limit ends a dialog that never shows.
+        const std::uint64_t window = test::find_window(title, 60000);
         if (window == 0) return;
         const std::string id = std::to_string(window);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

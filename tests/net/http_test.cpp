@@ -3,19 +3,16 @@
 #include "net/socket.hpp"
 #include "net_test_util.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/http_server.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace crv {
 namespace {
@@ -31,12 +28,12 @@ void write_file(const std::string& path, const std::string& bytes) {
 
 std::vector<std::string> folder_files(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-// A web server in a process of its own, serving a temporary folder.
+// A web server serving a temporary folder.
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,14 +44,9 @@ protected:
         for (int i = 0; i < 100; ++i) hundred_ += static_cast<char>('A' + i % 26);
         write_file(site_.file("hundred.txt"), hundred_);
 
-        std::string port_file = work_.file("port");
-        std::vector<std::string> args = {"python3", HTTP_SERVER_SCRIPT, site_.path(), port_file};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawnp(&server_, "python3", nullptr, nullptr, argv.data(), environ), 0);
-        ASSERT_TRUE(test::wait_until([&] { return !read_file(port_file).empty(); }, 10000));
-        port_ = std::stoi(read_file(port_file));
+        server_ = std::make_unique<test::HttpServer>(site_.path());
+        port_ = server_->port();
+        ASSERT_NE(port_, 0);
     }
 
     void TearDown() override {
@@ -64,17 +56,12 @@ protected:
     }
 
     void stop_server() {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            int status = 0;
-            waitpid(server_, &status, 0);
-            server_ = 0;
-        }
+        if (server_) server_->stop();
     }
 
     test::TempDir site_;
     test::TempDir work_;
-    pid_t server_ = 0;
+    std::unique_ptr<test::HttpServer> server_;
     int port_ = 0;
     std::string binary_;
     std::string hundred_;
@@ -85,7 +72,7 @@ TEST_F(HttpTest, FileGetsEveryByteOfTheBody) {
     write_file(target, "old content that is longer than nothing");
     ASSERT_TRUE(http_get_file("127.0.0.1", "/zeros.bin", port_, target.c_str(), 2000));
     EXPECT_EQ(read_file(target), binary_);
-    EXPECT_EQ(folder_files(work_.path()), (std::vector<std::string>{"copy.bin", "port"}));
+    EXPECT_EQ(folder_files(work_.path()), std::vector<std::string>{"copy.bin"});
 }
 
 // A server that accepts and then says nothing, or trickles a byte at a

@@ -68,6 +68,29 @@ TEST(PathFind, TwoCells) {
     EXPECT_EQ(text_of(cells_of(path)), "(0,0)(1,0)");
 }
 
+// The count of expanded cells: every cell of a corridor, every cell that
+// can be reached when the goal cannot, fewer with more weight on an open
+// field, and 0 again after a refused call.
+TEST(PathFind, ExpandedCellCount) {
+    DynArray<std::int32_t> path;
+    ASSERT_EQ(path_find(test::drawn_map({"....."}), path, 0.0, 0, 0, 4, 0), 5);
+    EXPECT_EQ(path_last_expanded(), 5);
+    EXPECT_EQ(path_find(test::drawn_map({"..#.", ".2#."}), path, 0.0, 0, 0, 3, 0), 0);
+    EXPECT_EQ(path_last_expanded(), 4);
+
+    const DynArray<double> field = test::random_map(30, 30, 0.0, 1, 1);
+    const int n = path_find(field, path, 0.0, 0, 0, 29, 29);
+    ASSERT_EQ(n, 59);
+    const std::int64_t cheapest = path_last_expanded();
+    ASSERT_EQ(path_find(field, path, 1.0, 0, 0, 29, 29), n);
+    const std::int64_t quickest = path_last_expanded();
+    EXPECT_GE(quickest, n);
+    EXPECT_LT(quickest, cheapest);
+
+    EXPECT_EQ(path_find(field, path, 0.0, 3, 3, 3, 3), 0);
+    EXPECT_EQ(path_last_expanded(), 0);
+}
+
 // Hand-solved maps. Neighbours are found up, right, left, down, and of
 // equally good candidates the one found first is expanded first: on an open
 // field the path from the top left runs along x first, the one from the

@@ -1,21 +1,35 @@
-// Test support: run a program in a child process with extra environment
-// variables, optionally with a listening debugger socket that collects the
-// messages the child sends.
+// Test support: programs in child processes (run to the end with their
+// output collected, or kept running to be read from, waited for and
+// killed), temporary folders, and the names that differ between systems.
+// One implementation per system (child_process_posix.cpp,
+// child_process_win32.cpp). Main thread of the test program.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace crv::test {
 
+using EnvList = std::vector<std::pair<std::string, std::string>>;
+
+// The environment variable that names the temporary folder the run-time
+// uses (TMPDIR on Linux, TMP on Windows).
+#ifdef _WIN32
+inline constexpr const char* k_temp_variable = "TMP";
+#else
+inline constexpr const char* k_temp_variable = "TMPDIR";
+#endif
+
 struct ChildResult {
-    int exit_code = -1;       // -1: did not exit normally
-    std::string output;       // standard output
+    int exit_code = -1;       // -1: did not exit normally (killed, crashed, timed out)
+    std::string output;       // standard output; on Windows CR LF read as LF
+    std::string errors;       // standard error, from run_tool only (same line ends)
     std::vector<std::string> debugger_messages;  // each message's bytes
 };
 
-// A fresh temporary folder, removed by the destructor.
+// A fresh temporary folder, removed by the destructor. Its name uses "/".
 class TempDir {
 public:
     TempDir();
@@ -28,11 +42,43 @@ private:
     std::string path_;
 };
 
-// Runs argv with the given variables added to the environment. With
-// with_debugger, CORVANE_DEBUGGER names a socket whose messages are
-// collected (the debugger answers every "BP" with answer_byte).
-ChildResult run_child(const std::vector<std::string>& argv,
-                      const std::vector<std::pair<std::string, std::string>>& env,
-                      bool with_debugger, int timeout_ms = 20000, char answer_byte = 0);
+// Runs argv with the given variables added to the environment and waits
+// for it (killed after timeout_ms). With with_debugger the test program is
+// the child's debugger and collects the debugger messages: on Linux through
+// the socket named by CORVANE_DEBUGGER (every "BP" answered with
+// answer_byte), on Windows through debug-output events.
+ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, bool with_debugger,
+                      int timeout_ms = 20000, char answer_byte = 0);
+
+// Runs a command-line tool as a user would and collects its standard
+// output and standard error apart (killed after timeout_ms).
+ChildResult run_tool(const std::vector<std::string>& argv, int timeout_ms = 20000);
+
+// A program running beside the test, its standard output in a pipe. The
+// destructor kills it when it still runs.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& argv, const EnvList& env = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const;
+    // The system's process id.
+    long id() const;
+    // Reads up to count bytes of standard output; fewer only at its end.
+    std::string read_output(std::size_t count);
+    // Waits up to timeout_ms; the exit code, -1 when it did not exit
+    // normally, or nothing-yet (returns false) when it still runs.
+    bool wait(int timeout_ms, int* exit_code = nullptr);
+    // Ends it at once the hard way (SIGKILL, TerminateProcess) and reaps
+    // it. True when it was still running.
+    bool kill();
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace crv::test

@@ -4,6 +4,8 @@
 #include "app/gl_window.hpp"
 #include "app/clock.hpp"
 #include "platform/window.hpp"
+#include "tests/support/child_process.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,8 +18,8 @@ OpenGLRainbows& gl_renderer(int width, int height) {
         // Keep the start-up log lines out of the user's temporary folder.
         static std::string log_dir = (std::filesystem::temp_directory_path() / "crv-gl-test-log").string();
         std::filesystem::create_directories(log_dir);
-        ::setenv("TMPDIR", log_dir.c_str(), 1);
-        ::setenv("CORVANE_AUTOMATION", "1", 1);
+        set_env(k_temp_variable, log_dir.c_str());
+        set_env("CORVANE_AUTOMATION", "1");
         timer_init();
         auto* r = new OpenGLRainbows();
         app_state.renderer = r;

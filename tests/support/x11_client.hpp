@@ -2,8 +2,11 @@
 // server named by DISPLAY, as a user or a window manager would.
 #pragma once
 
+#include "tests/support/child_process.hpp"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace crv::test {
 
@@ -32,17 +35,27 @@ void press_keys(std::uint64_t window, const std::string& keys);
 int shell(const std::string& command);
 
 // A program running in the background with extra environment variables;
-// its standard output and error go to a file.
+// its standard output and error go to a file. Killed by the destructor when
+// it still runs.
 class RunningChild {
 public:
-    RunningChild(const std::string& program, const std::string& output_file,
-                 const std::initializer_list<std::pair<std::string, std::string>>& env);
+    RunningChild(const std::vector<std::string>& argv, const std::string& output_file, const EnvList& env = {});
+    RunningChild(const std::string& program, const std::string& output_file, const EnvList& env = {})
+        : RunningChild(std::vector<std::string>{program}, output_file, env) {}
     ~RunningChild();
+    RunningChild(const RunningChild&) = delete;
+    RunningChild& operator=(const RunningChild&) = delete;
+
+    bool started() const { return pid_ > 0; }
     // Exit code, or -1 when it did not exit in time (it is then killed).
     int wait(int timeout_ms);
     bool running();
+    // What it has written so far, and a wait until that holds text.
+    std::string output() const;
+    bool wait_output(const std::string& text, int timeout_ms) const;
 
 private:
+    std::string output_file_;
     int pid_ = -1;
     int status_ = -1;
 };

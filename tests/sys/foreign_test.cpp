@@ -33,7 +33,7 @@ TEST(CallByName, FindsExactNamesInTableOrder) {
 
 TEST(CallByName, TheFrameCallbacksReachTheGameAndMissingOnesAreReported) {
     TempDir tmp;
-    test::ChildResult r = run_child({SYS_CHILD, "callbacks"}, {{"TMPDIR", tmp.path()}}, true);
+    test::ChildResult r = run_child({SYS_CHILD, "callbacks"}, {{test::k_temp_variable, tmp.path()}}, true);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.output, "1 0 0 0 0 pauses=1\n");
     const std::vector<std::string> expected = {
@@ -45,9 +45,9 @@ TEST(CallByName, TheFrameCallbacksReachTheGameAndMissingOnesAreReported) {
 
 TEST(ForeignBinding, BindsFromRealLibrariesAndReportsWhatIsMissing) {
     TempDir tmp;
-    test::ChildResult r = run_child({SYS_CHILD, "foreign", FOREIGN_LIBRARY}, {{"TMPDIR", tmp.path()}}, true);
+    test::ChildResult r = run_child({SYS_CHILD, "foreign", FOREIGN_LIBRARY}, {{test::k_temp_variable, tmp.path()}}, true);
     EXPECT_EQ(r.exit_code, 0);
-    // libm is loaded once for its two declarations, whatever their case.
+    // The math library is loaded once for its two declarations, whatever their case.
     EXPECT_EQ(r.output, "add=5 cos=1 sin=0 nulls=111 modules=2\n");
     const std::vector<std::string> messages = {
         "TXDECLARE module not found: libcrv-missing.so\n",
@@ -63,14 +63,14 @@ TEST(ForeignBinding, BindsFromRealLibrariesAndReportsWhatIsMissing) {
 
 TEST(ForeignBinding, NothingDeclaredLogsNothing) {
     TempDir tmp;
-    test::ScopedEnv temp("TMPDIR", tmp.path().c_str());
+    test::ScopedEnv temp(test::k_temp_variable, tmp.path().c_str());
     foreign_release_all();
     EXPECT_FALSE(foreign_has_declarations());
     foreign_bind_all();
     EXPECT_FALSE(test::exists(tmp.file("ErrorLog.txt")));
 
     double (*floor_of)(double) = reinterpret_cast<double (*)(double)>(1);
-    foreign_declare("libm.so.6", "floor", floor_of);
+    foreign_declare(MATH_LIBRARY, "floor", floor_of);
     EXPECT_EQ(floor_of, nullptr);  // null until bound
     EXPECT_TRUE(foreign_has_declarations());
     foreign_bind_all();

@@ -1,7 +1,6 @@
 #include <corvane/sys.hpp>
 #include "tests/sys/sys_test_util.hpp"
 
-#include <sys/stat.h>
 
 namespace crv {
 namespace {
@@ -107,7 +106,7 @@ TEST_F(LineFileTest, PackedFilesAreReadFromThePack) {
     test::ScopedCurrentDir here(tmp.path());
     EXPECT_EQ(line_read_int("data/scores.txt", 1), 200);
     line_write_text("data/scores.txt", 2, "300");
-    ::mkdir(tmp.file("data").c_str(), 0777);
+    test::make_folder(tmp.file("data"));
     line_file_save();
     EXPECT_EQ(read_file(tmp.file("data/scores.txt")), "100\r\n200\r\n300\r\n");
 }

@@ -133,7 +133,7 @@ TEST_F(PackTest, DiskFirstThenPackByBaseNameIgnoringCase) {
 }
 
 TEST_F(PackTest, TemporaryFilesAreNamedByEntryAndDeletedByTheNextResolution) {
-    test::ScopedEnv temp_dir("TMPDIR", tmp.path().c_str());
+    test::ScopedEnv temp_dir(test::k_temp_variable, tmp.path().c_str());
     ResourceStream stream;
     ASSERT_TRUE(stream.open_read(pack_file.c_str()));
     PackEntry font;

@@ -1,9 +1,7 @@
 #include "sys/settings.hpp"
 #include "tests/sys/sys_test_util.hpp"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <filesystem>
 
 namespace crv {
 namespace {
@@ -108,7 +106,7 @@ TEST_F(SettingsTest, PackedFilesAreReadFromThePackAndSavedToDisk) {
     test::ScopedCurrentDir here(tmp.path());
     settings_open("cfg/options.ini");
     EXPECT_EQ(settings_get("video", "width", "none"), "1024");
-    ::mkdir(tmp.file("cfg").c_str(), 0777);
+    test::make_folder(tmp.file("cfg"));
     settings_put("Video", "height", "768");
     settings_open("");
     EXPECT_EQ(read_file(tmp.file("cfg/options.ini")), "[Video]\r\nwidth=1024\r\nheight=768\r\n");
@@ -122,32 +120,32 @@ TEST_F(SettingsTest, PackedFilesAreReadFromThePackAndSavedToDisk) {
     EXPECT_EQ(mem_content, "[m]\nk=v\n");
 }
 
-std::vector<std::string> folder_names(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    while (dirent* e = ::readdir(dir))
-        if (e->d_name[0] != '.' || (e->d_name[1] != 0 && e->d_name[1] != '.')) names.push_back(e->d_name);
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(SettingsTest, SavesReplaceTheFileAndClearStaleTemporaries) {
     std::string path = open("keep.ini", "[s]\nk=1\n");
-    ::chmod(path.c_str(), 0640);
+    const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read;
+    std::filesystem::permissions(path, mode);
     // The temporary file of a save whose process died.
-    pid_t dead = ::fork();
-    if (dead == 0) ::_exit(0);
-    ::waitpid(dead, nullptr, 0);
+    long dead = 0;
+    {
+        test::ChildProcess child({SYS_CHILD});
+        ASSERT_TRUE(child.wait(20000));
+        dead = child.id();
+    }
     std::string stale = tmp.file(".keep.ini." + std::to_string(dead) + ".crvsave");
     write_file(stale, "half a sa");
     settings_put("s", "k", "2");
     settings_save();
     EXPECT_EQ(read_file(path), "[s]\r\nk=2\r\n");
-    EXPECT_EQ(folder_names(tmp.path()), std::vector<std::string>{"keep.ini"});
-    struct stat st;
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::folder_names(tmp.path()), std::vector<std::string>{"keep.ini"});
+    // The permissions stay (on Windows they are only the read-only flag,
+    // which a save refuses to override).
+    const auto kept = std::filesystem::status(path).permissions();
+#ifdef _WIN32
+    EXPECT_NE(kept & std::filesystem::perms::owner_write, std::filesystem::perms::none);
+#else
+    EXPECT_EQ(kept & std::filesystem::perms::all, mode);
+#endif
 
     // A save that fails keeps the changes for the next attempt.
     std::string later = tmp.file("later/x.ini");
@@ -155,7 +153,7 @@ TEST_F(SettingsTest, SavesReplaceTheFileAndClearStaleTemporaries) {
     settings_put("s", "k", "kept");
     settings_save();
     EXPECT_FALSE(test::exists(later));
-    ::mkdir(tmp.file("later").c_str(), 0777);
+    test::make_folder(tmp.file("later"));
     settings_save();
     EXPECT_EQ(read_file(later), "[s]\r\nk=kept\r\n");
 }

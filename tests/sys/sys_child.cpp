@@ -2,7 +2,8 @@
 // program end with held files, saves interrupted by a kill or a full disk,
 // the call-by-name table and foreign binding seen through the debugger
 // channel and the log, and reading from a pack appended to this very
-// executable. The first argument picks what it does.
+// executable; or it just exits with a given code, at once or after a
+// pause. The first argument picks what it does.
 #include "runtime/app_state.hpp"
 #include "runtime/log.hpp"
 #include "app/termination.hpp"
@@ -13,11 +14,16 @@
 #include "sys/settings.hpp"
 #include "sys/sys_lifecycle.hpp"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -69,6 +75,7 @@ int save_loop(const std::string& file) {
     }
 }
 
+#ifndef _WIN32
 int full_disk(const std::string& file) {
     crv::settings_open(file.c_str());
     put_generation(2, 3000);
@@ -79,6 +86,7 @@ int full_disk(const std::string& file) {
     say("tried\n");
     return 0;
 }
+#endif
 
 int callbacks() {
     crv::plat::debugger_connect_from_environment();
@@ -100,8 +108,8 @@ int foreign(const std::string& library) {
     crv::plat::debugger_connect_from_environment();
     crv::log_start_fresh();
     crv::foreign_declare(library.c_str(), "crv_test_add", add);
-    crv::foreign_declare("libm.so.6", "cos", cosine);
-    crv::foreign_declare("LIBM.SO.6", "sin", sine);
+    crv::foreign_declare(MATH_LIBRARY, "cos", cosine);
+    crv::foreign_declare(MATH_LIBRARY_UPPER_CASE, "sin", sine);
     crv::foreign_declare("libcrv-missing.so", "first", missing1);
     crv::foreign_declare("libcrv-missing.so", "second", missing2);
     crv::foreign_declare(library.c_str(), "no_such_entry", no_entry);
@@ -147,9 +155,16 @@ int main(int argc, char** argv) {
     std::string arg = argc > 2 ? argv[2] : "";
     if (what == "end" || what == "fatal" || what == "callback" || what == "return") return ways_of_ending(what, arg);
     if (what == "save-loop") return save_loop(arg);
+#ifndef _WIN32
     if (what == "full-disk") return full_disk(arg);
+#endif
     if (what == "callbacks") return callbacks();
     if (what == "foreign") return foreign(arg);
     if (what == "pack") return from_pack();
+    if (what == "exit") return std::atoi(arg.c_str());
+    if (what == "sleep-exit") {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return std::atoi(arg.c_str());
+    }
     return 2;
 }

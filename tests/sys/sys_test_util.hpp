@@ -12,12 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -33,7 +34,25 @@ inline std::string read_file(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+inline bool exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+inline void make_folder(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directory(path, error);
+}
+
+// The names in a folder, without "." and "..", sorted.
+inline std::vector<std::string> folder_names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline std::vector<std::uint8_t> build_pack(const std::vector<std::pair<std::string, std::string>>& files) {
     std::vector<PackSource> sources;
@@ -53,14 +72,18 @@ inline std::string pack_text(const std::vector<std::pair<std::string, std::strin
 class ScopedCurrentDir {
 public:
     explicit ScopedCurrentDir(const std::string& folder) {
-        char buffer[4096];
-        old_ = ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "/";
-        EXPECT_EQ(::chdir(folder.c_str()), 0);
+        std::error_code error;
+        old_ = std::filesystem::current_path(error);
+        std::filesystem::current_path(folder, error);
+        EXPECT_FALSE(error) << folder;
     }
-    ~ScopedCurrentDir() { (void)!::chdir(old_.c_str()); }
+    ~ScopedCurrentDir() {
+        std::error_code ignored;
+        std::filesystem::current_path(old_, ignored);
+    }
 
 private:
-    std::string old_;
+    std::filesystem::path old_;
 };
 
 // Pack contexts naming a pack file, released at the end of the scope.

@@ -5,12 +5,14 @@
 #include "sys/resource.hpp"
 #include "sys/sys_lifecycle.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -240,11 +242,9 @@ TEST_F(PackFixture, TheRunTimeFindsEachEntryByBaseNameIgnoringCase) {
 }
 
 TEST_F(PackFixture, TheRunTimeUnpacksIntoANamedTemporaryFile) {
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old != nullptr ? old : "";
     const std::string temp = dir_.file("temp");
-    ASSERT_EQ(std::system(("mkdir " + temp).c_str()), 0);
-    ::setenv("TMPDIR", temp.c_str(), 1);
+    ASSERT_TRUE(std::filesystem::create_directory(temp));
+    test::ScopedEnv temp_folder(test::k_temp_variable, temp.c_str());
     {
         ResourcePack pack;
         pack.set_pack_name(pack_);
@@ -260,7 +260,6 @@ TEST_F(PackFixture, TheRunTimeUnpacksIntoANamedTemporaryFile) {
         pack.release();
         EXPECT_FALSE(exists(second));
     }
-    if (old != nullptr) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
 }
 
 TEST_F(PackFixture, LoadersReadThroughTheGeneralPackContext) {
@@ -299,8 +298,10 @@ TEST_F(PackFixture, ExtractWritesOneEntryAsItWasPacked) {
         EXPECT_EQ(read_file(out), e.content) << e.name;
     }
     // Without an output name the entry's own name, in the current folder.
-    test::ChildResult r = test::run_child(
-        {"/bin/sh", "-c", "cd '" + dir_.path() + "' && exec '" CRVPACK "' extract game font.png"}, {}, false);
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    test::ChildResult r = test::run_child({CRVPACK, "extract", "game", "font.png"}, {}, false);
+    std::filesystem::current_path(here);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(read_file(dir_.file("font.png")), "packed font image!!");
 

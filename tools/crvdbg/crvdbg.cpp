@@ -1,10 +1,11 @@
 // crvdbg: a command-line source-level debugger for Corvane game programs.
 //
 //   crvdbg [--script FILE] [--tx-log FILE] PROGRAM [ARGS...]
+//   crvdbg --help | --version
 //
-// Starts PROGRAM with CORVANE_DEBUGGER naming a private socket, prints every
-// debug text the program sends, and whenever the program stops takes
-// commands (from the script file first, then from standard input):
+// Starts PROGRAM as its debugger, prints every debug text the program
+// sends, and whenever the program stops takes commands (from the script
+// file first, then from standard input):
 //
 //   break F L / clear F L / breakpoints     breakpoints by file and line
 //   continue | c                            run to the next breakpoint
@@ -16,27 +17,23 @@
 //   quit | q                                end the program (exit code 0)
 //
 // While the program waits in its stop, the record and the variables are
-// read and written through process_vm_readv / process_vm_writev.
+// read and written in its memory. How the program is started, how its
+// messages arrive and how its memory is reached differ per system
+// (debuggee.hpp); everything here is the same on every system.
 #include "core/number_text.hpp"
+#include "tools/crvdbg/debuggee.hpp"
 
 #include <cerrno>
-#include <cinttypes>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <poll.h>
 #include <sstream>
 #include <string>
-#include <sys/socket.h>
-#include <sys/uio.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -54,19 +51,14 @@ struct Variable {
     bool global = false;
 };
 
+// Typed access to the program's memory.
 class Target {
 public:
-    explicit Target(pid_t pid) : pid_(pid) {}
+    explicit Target(const crvdbg::Debuggee& program) : program_(program) {}
 
-    bool read(std::uint64_t address, void* out, std::size_t n) const {
-        iovec local{out, n};
-        iovec remote{reinterpret_cast<void*>(address), n};
-        return process_vm_readv(pid_, &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
-    }
+    bool read(std::uint64_t address, void* out, std::size_t n) const { return program_.read(address, out, n); }
     bool write(std::uint64_t address, const void* data, std::size_t n) const {
-        iovec local{const_cast<void*>(data), n};
-        iovec remote{reinterpret_cast<void*>(address), n};
-        return process_vm_writev(pid_, &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
+        return program_.write(address, data, n);
     }
     template <typename T>
     T get(std::uint64_t address) const {
@@ -99,7 +91,7 @@ public:
     }
 
 private:
-    pid_t pid_;
+    const crvdbg::Debuggee& program_;
 };
 
 std::string number_text(double v) {
@@ -110,13 +102,12 @@ std::string number_text(double v) {
 
 class Session {
 public:
-    Session(int socket, pid_t pid, std::FILE* tx_log) : socket_(socket), target_(pid), tx_log_(tx_log) {}
+    Session(crvdbg::Debuggee& program, std::FILE* tx_log) : program_(program), target_(program), tx_log_(tx_log) {}
 
-    // Handles the program's messages until it ends; false on a lost channel.
+    // Handles the program's messages until it ends or leaves the channel.
     void run(std::istream* script);
 
 private:
-    bool receive(std::string* message);
     void on_stop(std::uint64_t record, std::istream* script);
     bool next_command(std::istream* script, std::string* line);
     std::vector<Variable> variables() const;
@@ -125,44 +116,24 @@ private:
     void print(const Variable& v, const std::vector<int>& index) const;
     void answer(std::int32_t command);
 
-    int socket_;
+    crvdbg::Debuggee& program_;
     Target target_;
     std::FILE* tx_log_;
     std::uint64_t record_ = 0;
     bool stdin_done_ = false;
 };
 
-bool Session::receive(std::string* message) {
-    auto read_all = [this](void* out, std::size_t n) {
-        auto* p = static_cast<char*>(out);
-        while (n > 0) {
-            ssize_t got = ::recv(socket_, p, n, 0);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return false;
-            p += got;
-            n -= static_cast<std::size_t>(got);
-        }
-        return true;
-    };
-    unsigned char header[4];
-    if (!read_all(header, 4)) return false;
-    std::uint32_t n = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<std::uint32_t>(header[3]) << 24);
-    if (n > (1u << 24)) return false;
-    message->assign(n, '\0');
-    return n == 0 || read_all(message->data(), n);
-}
-
 void Session::run(std::istream* script) {
     std::string message;
-    while (receive(&message)) {
+    const auto started = std::chrono::steady_clock::now();
+    while (program_.next_message(&message)) {
         if (message.rfind("TX", 0) == 0) {
             std::string text = message.substr(2);
             std::fwrite(text.data(), 1, text.size(), stdout);
             std::fflush(stdout);
             if (tx_log_ != nullptr) {
-                timespec t{};
-                clock_gettime(CLOCK_MONOTONIC, &t);
-                double ms = static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+                double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                                .count();
                 std::fprintf(tx_log_, "%.3f %s", ms, text.c_str());
                 if (text.empty() || text.back() != '\n') std::fputc('\n', tx_log_);
             }
@@ -258,8 +229,7 @@ void Session::print(const Variable& v, const std::vector<int>& index) const {
 
 void Session::answer(std::int32_t command) {
     target_.put<std::int32_t>(record_ + k_command, command);
-    char byte = 1;
-    (void)!::send(socket_, &byte, 1, MSG_NOSIGNAL);
+    program_.resume_break();
 }
 
 void Session::on_stop(std::uint64_t record, std::istream* script) {
@@ -361,8 +331,17 @@ void Session::on_stop(std::uint64_t record, std::istream* script) {
     }
 }
 
-int usage() {
-    std::fprintf(stderr, "usage: crvdbg [--script FILE] [--tx-log FILE] PROGRAM [ARGS...]\n");
+const char k_usage[] =
+    "usage: crvdbg [--script FILE] [--tx-log FILE] PROGRAM [ARGS...]\n"
+    "       crvdbg --help | --version\n"
+    "Starts PROGRAM under the debugger, prints the debug texts it sends and,\n"
+    "whenever it stops, takes commands from FILE, then from standard input:\n"
+    "  break F L, clear F L, breakpoints, continue, step, into, out, where,\n"
+    "  vars, print NAME [I..], set NAME VALUE, quit\n"
+    "--tx-log FILE writes each debug text with the milliseconds since the start.\n";
+
+int usage_error(const std::string& problem) {
+    std::fprintf(stderr, "crvdbg: %s\n%s", problem.c_str(), k_usage);
     return 2;
 }
 
@@ -372,70 +351,56 @@ int main(int argc, char** argv) {
     std::string script_path, tx_log_path;
     int first = 1;
     while (first < argc && argv[first][0] == '-') {
-        std::string option = argv[first];
-        if ((option == "--script" || option == "--tx-log") && first + 1 < argc) {
-            (option == "--script" ? script_path : tx_log_path) = argv[first + 1];
-            first += 2;
-        } else {
-            return usage();
+        const std::string option = argv[first];
+        if (option == "--help" || option == "-h") {
+            std::fputs(k_usage, stdout);
+            return 0;
         }
-    }
-    if (first >= argc) return usage();
-
-    char folder[] = "/tmp/crvdbg-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        std::perror("crvdbg: temporary folder");
-        return 1;
-    }
-    std::string socket_path = std::string(folder) + "/channel";
-    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_path.c_str(), sizeof address.sun_path - 1);
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 1) != 0) {
-        std::perror("crvdbg: socket");
-        return 1;
-    }
-
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv("CORVANE_DEBUGGER", socket_path.c_str(), 1);
-        ::execvp(argv[first], argv + first);
-        std::perror("crvdbg: cannot start the program");
-        ::_exit(127);
-    }
-    int connection = -1;
-    while (connection < 0) {
-        pollfd p{listener, POLLIN, 0};
-        if (::poll(&p, 1, 200) > 0) connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        int status = 0;
-        if (connection < 0 && ::waitpid(pid, &status, WNOHANG) == pid) {
-            std::printf("program ended without attaching (exit code %d)\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-            ::unlink(socket_path.c_str());
-            ::rmdir(folder);
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+        if (option == "--version") {
+            std::printf("crvdbg (Corvane) %s\n", CRV_VERSION);
+            return 0;
         }
+        if (option == "--") {
+            ++first;
+            break;
+        }
+        if (option != "--script" && option != "--tx-log") return usage_error("unknown option " + option);
+        if (first + 1 >= argc) return usage_error(option + " needs a file name");
+        (option == "--script" ? script_path : tx_log_path) = argv[first + 1];
+        first += 2;
     }
-    ::close(listener);
-    ::unlink(socket_path.c_str());
-    ::rmdir(folder);
+    if (first >= argc) return usage_error("no program to debug");
 
-    std::FILE* tx_log = tx_log_path.empty() ? nullptr : std::fopen(tx_log_path.c_str(), "w");
+    // Both files are checked before the program starts.
     std::ifstream script_file;
     if (!script_path.empty()) {
         script_file.open(script_path);
         if (!script_file) {
-            std::fprintf(stderr, "crvdbg: cannot read %s\n", script_path.c_str());
-            ::kill(pid, SIGTERM);
+            std::fprintf(stderr, "crvdbg: %s: %s\n", script_path.c_str(), std::strerror(errno));
+            return 1;
         }
     }
-    Session session(connection, pid, tx_log);
+    std::FILE* tx_log = nullptr;
+    if (!tx_log_path.empty()) {
+        tx_log = std::fopen(tx_log_path.c_str(), "w");
+        if (tx_log == nullptr) {
+            std::fprintf(stderr, "crvdbg: %s: %s\n", tx_log_path.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+
+    crvdbg::Debuggee program;
+    std::string error;
+    if (!program.start(std::vector<std::string>(argv + first, argv + argc), &error)) {
+        std::fprintf(stderr, "crvdbg: cannot start %s\n", error.c_str());
+        if (tx_log != nullptr) std::fclose(tx_log);
+        return 1;
+    }
+    Session session(program, tx_log);
     session.run(script_path.empty() ? nullptr : &script_file);
     if (tx_log != nullptr) std::fclose(tx_log);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("program ended with exit code %d\n", code);
+    int code = program.wait_end();
+    if (!program.attached()) std::printf("program ended without attaching (exit code %d)\n", code);
+    else std::printf("program ended with exit code %d\n", code);
     return code;
 }

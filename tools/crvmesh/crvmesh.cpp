@@ -12,10 +12,16 @@
 //       Prints the header, every frame's vertex and triangle counts and
 //       bounds, and the palette.
 //
-// Exit code 0 on success, 1 with a message on standard error otherwise.
+//   crvmesh --help | --version
+//
+// Exit code 0 on success, 1 when a file cannot be read, converted or
+// written (the message on standard error names the file and the reason), 2
+// on wrong usage (the usage goes to standard error; --help writes it to
+// standard output).
 #include "gfx3d/mesh.hpp"
 #include "sys/resource.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,7 +60,7 @@ bool resolve_index(const std::string& text, std::size_t count, int& out) {
 bool read_obj(const char* path, ObjFile& obj, std::string& error) {
     std::ifstream in(path);
     if (!in) {
-        error = std::string(path) + ": cannot be read";
+        error = std::string(path) + ": cannot be read: " + std::strerror(errno);
         return false;
     }
     std::string line;
@@ -141,6 +147,15 @@ void append_frame(MeshObjectX& mesh, const ObjFile& obj, bool& all_normals) {
     }
 }
 
+// Prints the usage; 2, the exit status of wrong usage.
+int usage(std::FILE* to) {
+    std::fputs("usage: crvmesh convert [--smooth] OUT.zvd IN.obj [IN2.obj ...]\n"
+               "       crvmesh info FILE.zvd\n"
+               "       crvmesh --help | --version\n",
+               to);
+    return 2;
+}
+
 int convert(int argc, char** argv) {
     bool smooth = false;
     int i = 0;
@@ -150,7 +165,7 @@ int convert(int argc, char** argv) {
     }
     if (argc - i < 2) {
         std::fprintf(stderr, "crvmesh convert: an output file and at least one OBJ file are needed\n");
-        return 1;
+        return usage(stderr);
     }
     const char* out = argv[i++];
     MeshObjectX mesh;
@@ -171,8 +186,11 @@ int convert(int argc, char** argv) {
     mesh.compact_palette();
     if (!all_normals) mesh.generate_normals(true, smooth, false);
     mesh.rebuild_triangles();
+    errno = 0;
     if (!crv::mesh_save(mesh, out)) {
-        std::fprintf(stderr, "crvmesh: %s cannot be written\n", out);
+        // The system's reason when the file could not be opened or written.
+        const char* reason = errno != 0 ? std::strerror(errno) : "the mesh cannot be stored";
+        std::fprintf(stderr, "crvmesh: %s: cannot be written: %s\n", out, reason);
         return 1;
     }
     std::printf("%s: %d frames, %d vertices, %d triangles a frame\n", out, mesh.frames.size(),
@@ -185,7 +203,7 @@ int info(const char* path) {
     {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "crvmesh: %s cannot be read\n", path);
+            std::fprintf(stderr, "crvmesh: %s: cannot be read: %s\n", path, std::strerror(errno));
             return 1;
         }
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -195,7 +213,17 @@ int info(const char* path) {
     static std::string* sink = &messages;
     crv::mesh_message = [](const char* text) { *sink += text; };
     if (!crv::mesh_load_bytes(mesh, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path)) {
-        std::fprintf(stderr, "crvmesh: %s", messages.c_str());
+        // The loader's own lines ("# read error", the name, ...) made one
+        // reason, without the file's name it repeats.
+        std::string reason;
+        std::istringstream lines(messages);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("# ", 0) == 0) line.erase(0, 2);
+            if (line.empty() || line == path) continue;
+            reason += (reason.empty() ? "" : "; ") + line;
+        }
+        std::fprintf(stderr, "crvmesh: %s: not a mesh it can read (%s)\n", path,
+                     reason.empty() ? "unknown format" : reason.c_str());
         return 1;
     }
     std::int32_t magic = 0;
@@ -231,17 +259,18 @@ int info(const char* path) {
     return 0;
 }
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: crvmesh convert [--smooth] OUT.zvd IN.obj [IN2.obj ...]\n"
-                 "       crvmesh info FILE.zvd\n");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("crvmesh %s\n", CRV_VERSION);
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) return convert(argc - 2, argv + 2);
     if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
-    usage();
-    return 1;
+    return usage(stderr);
 }
