@@ -992,7 +992,18 @@ void draw_object_frame(std::int32_t index, std::int32_t frame) {
 }
 bool save_object(std::int32_t index, const DynString& name) {
     Rainbows3D* e = engine();
-    return e != nullptr && e->save_object(index, name.text());
+    if (e == nullptr) return false;
+    if (e->save_object(index, name.text())) return true;
+    const MeshObjectX* m = e->object(index);
+    const char* reason = "the file cannot be written";
+    if (index < 0 || index >= k_object_limit)
+        reason = "object number out of range";
+    else if (m == nullptr || m->frames.empty())
+        reason = "no object to save";
+    else if (is_memory_name(name.text()))
+        reason = "a memory file cannot be written";
+    log_load_failure("save_object", name.text(), reason);
+    return false;
 }
 bool object_load(std::int32_t index, const DynString& name) {
     Rainbows3D* e = engine();
@@ -1012,6 +1023,7 @@ void object_free(std::int32_t index) {
 bool world_to_screen(double x, double y, double z, double* sx, double* sy, double* depth) {
     Rainbows3D* e = engine();
     float out[3];
+    if (sx == nullptr || sy == nullptr || depth == nullptr) return false;
     if (e == nullptr || !e->world_to_screen(f(x), f(y), f(z), out)) return false;
     *sx = out[0];
     *sy = out[1];
@@ -1021,6 +1033,7 @@ bool world_to_screen(double x, double y, double z, double* sx, double* sy, doubl
 bool screen_to_world(double sx, double sy, double depth, double* x, double* y, double* z) {
     Rainbows3D* e = engine();
     float out[3];
+    if (x == nullptr || y == nullptr || z == nullptr) return false;
     if (e == nullptr || !e->screen_to_world(f(sx), f(sy), f(depth), out)) return false;
     *x = out[0];
     *y = out[1];

@@ -17,8 +17,8 @@
 /// **Failures:** everything does nothing (or answers false, -1) before
 /// start-up and after program end; bad object numbers draw nothing and
 /// test false; crv::object_load answers false, sends the parser's messages
-/// to the debugger and writes the reason to the debug log; crv::save_object
-/// only answers false. No function here sets the last-error code.
+/// to the debugger and writes the reason to the debug log, and so does a
+/// failed crv::save_object. No function here sets the last-error code.
 ///
 /// **Examples:** @ref example_scene3d (objects built vertex by vertex,
 /// lights, a stencil shadow).
@@ -126,12 +126,12 @@ void object_free(std::int32_t index);
 /// @{
 
 /// The screen position and depth (0..1) of a world point under the current
-/// camera; false when it cannot be projected (or before start-up), leaving
-/// the outputs alone. sx, sy and depth must not be null.
+/// camera; false when it cannot be projected (or before start-up) or an
+/// output pointer is null, leaving the outputs alone.
 bool world_to_screen(double x, double y, double z, double* sx, double* sy, double* depth);
 /// The world point at a screen position and depth 0..1; false when it
-/// cannot be unprojected (or before start-up), leaving the outputs alone.
-/// x, y and z must not be null.
+/// cannot be unprojected (or before start-up) or an output pointer is null,
+/// leaving the outputs alone.
 bool screen_to_world(double sx, double sy, double depth, double* x, double* y, double* z);
 /// True when a sphere (radius, centre) touches any triangle of the
 /// object's frame.

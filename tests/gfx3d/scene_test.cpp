@@ -786,6 +786,25 @@ TEST_F(Scene, FailedObjectLoadsSayWhyInTheLog) {
                                             "object_load \"" + junk + "\": object number out of range\n");
 }
 
+TEST_F(Scene, FailedSavesSayWhyInTheLog) {
+    test::TempDir dir;
+    test::ScopedEnv temp("TMPDIR", dir.path().c_str());
+    box_object(2, 1, 1, 1);
+    const std::string unwritable = dir.file("no-such-folder/out.zvd");
+    EXPECT_FALSE(crv::save_object(2, unwritable.c_str()));
+    EXPECT_FALSE(crv::save_object(2, "mem://out.zvd"));
+    EXPECT_FALSE(crv::save_object(3, dir.file("empty.zvd").c_str()));
+    EXPECT_FALSE(crv::save_object(k_object_limit, dir.file("range.zvd").c_str()));
+    EXPECT_EQ(dir.read("ErrorLog.txt"), "save_object \"" + unwritable + "\": the file cannot be written\n" +
+                                            "save_object \"mem://out.zvd\": a memory file cannot be written\n" +
+                                            "save_object \"" + dir.file("empty.zvd") + "\": no object to save\n" +
+                                            "save_object \"" + dir.file("range.zvd") + "\": object number out of range\n");
+    EXPECT_TRUE(crv::save_object(2, dir.file("ok.zvd").c_str()));
+    double a = 0, b = 0;
+    EXPECT_FALSE(crv::world_to_screen(0, 0, 0, &a, &b, nullptr));
+    EXPECT_FALSE(crv::screen_to_world(0, 0, 0.5, nullptr, &a, &b));
+}
+
 TEST(Example, SceneRunsHeadlessAndShowsItsObjects) {
     test::TempDir dir;
     test::ChildResult r = test::run_child({CRV_SCENE3D, "12"},
