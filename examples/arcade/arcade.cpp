@@ -266,7 +266,7 @@ public:
         reload_ = 0;
         invulnerable_ = k_invulnerable_ticks;
         phase_ = Phase::playing;
-        aim_next_ = false;
+        aim_next_ = true;
         log_line("game started");
     }
 
@@ -398,8 +398,9 @@ private:
         }
     }
 
-    // New rocks come faster as the game goes on; every other one falls
-    // where the ship is, so that standing still does not pay.
+    // New rocks come faster as the game goes on; every other one, the first
+    // included, falls straight at the ship, so that standing still does not
+    // pay.
     void spawn_rocks() {
         if (--spawn_wait_ > 0) return;
         const double level = std::min(1.0, ticks_ / 3600.0);
@@ -407,7 +408,7 @@ private:
         Rock r{};
         r.big = random_int(2) > 0;
         const int size = r.big ? k_rock_size : k_pebble_size;
-        r.x = aim_next_ ? ship_x_ + (k_ship_size - size) / 2.0 + random_between(-40, 40)
+        r.x = aim_next_ ? ship_x_ + (k_ship_size - size) / 2.0 + random_between(-12, 12)
                         : random_between(0, k_width - size);
         r.x = std::clamp(r.x, 0.0, double(k_width - size));
         r.y = -size;
