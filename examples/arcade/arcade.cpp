@@ -278,8 +278,13 @@ public:
         }
         for (Boom& b : booms_) ++b.age;
         std::erase_if(booms_, [](const Boom& b) { return b.age >= k_boom_frames * k_ticks_per_boom_frame; });
-        if (phase_ == Phase::playing) play(c);
-        else if (phase_ == Phase::table && fire_pressed) start();
+        if (phase_ == Phase::playing) {
+            play(c);
+            return;
+        }
+        ++ticks_;
+        move_rocks();  // the rocks fall on behind the table
+        if (phase_ == Phase::table && fire_pressed) start();
         else if (phase_ == Phase::entering) type_initials();
     }
 
@@ -338,7 +343,7 @@ private:
         if (reload_ > 0) --reload_;
         if (c.fire && reload_ == 0) {
             shots_.push_back({ship_x_ + (k_ship_size - k_shot_w) / 2.0, ship_y_ - 8});
-            reload_ = 9;
+            reload_ = 12;
             play_sound(k_shot_sound, ship_x_);
             log_line("shot");
         }
@@ -346,13 +351,7 @@ private:
         std::erase_if(shots_, [](const Shot& s) { return s.y < -k_shot_h; });
 
         spawn_rocks();
-        for (Rock& r : rocks_) {
-            r.x += r.vx;
-            r.y += r.vy;
-            ++r.age;
-            if (r.x < -8 || r.x > k_width - r.size() + 8) r.vx = -r.vx;
-        }
-        std::erase_if(rocks_, [](const Rock& r) { return r.y > k_height; });
+        move_rocks();
 
         // Shots against rocks, pixel by pixel.
         for (auto shot = shots_.begin(); shot != shots_.end();) {
@@ -398,13 +397,23 @@ private:
         }
     }
 
+    void move_rocks() {
+        for (Rock& r : rocks_) {
+            r.x += r.vx;
+            r.y += r.vy;
+            ++r.age;
+            if (r.x < -8 || r.x > k_width - r.size() + 8) r.vx = -r.vx;
+        }
+        std::erase_if(rocks_, [](const Rock& r) { return r.y > k_height; });
+    }
+
     // New rocks come faster as the game goes on; every other one, the first
     // included, falls straight at the ship, so that standing still does not
     // pay.
     void spawn_rocks() {
         if (--spawn_wait_ > 0) return;
         const double level = std::min(1.0, ticks_ / 3600.0);
-        spawn_wait_ = static_cast<int>(48 - 30 * level) + random_int(20);
+        spawn_wait_ = static_cast<int>(40 - 24 * level) + random_int(18);
         Rock r{};
         r.big = random_int(2) > 0;
         const int size = r.big ? k_rock_size : k_pebble_size;
@@ -460,7 +469,7 @@ private:
     }
 
     void draw_table() const {
-        fill_rect(150, 96, 340, 300, rgb(10, 12, 40));
+        fill_rect(120, 96, 400, 300, rgb(10, 12, 40));
         print_centred(k_title_font, fonts.title, "GAME OVER", 104);
         print_centred(k_hud_font, fonts.hud, "BEST SCORES", 164);
         // While initials are typed, the new score stands in its place.
@@ -478,7 +487,7 @@ private:
             if (phase_ == Phase::entering && i == rank_) fill_rect(184, y + 6, 8, 8, rgb(255, 210, 60));
         }
         print_centred(k_hud_font, fonts.hud,
-                      phase_ == Phase::entering ? "new high score: type your initials, Enter"
+                      phase_ == Phase::entering ? "your initials, then Enter"
                                                 : "Space or fire: play again",
                       356);
     }
