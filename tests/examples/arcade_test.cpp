@@ -98,6 +98,10 @@ TEST(ArcadeExample, PlaysFromItsPackAndKeepsTheBestFiveScores) {
     EXPECT_EQ(out.find("missing"), std::string::npos) << out;
     EXPECT_NE(out.find("music found"), std::string::npos) << out;
     EXPECT_EQ(folder.log().find("not found"), std::string::npos) << folder.log();
+    // The music went to the player as a temporary file, gone at the end.
+    for (const auto& entry : std::filesystem::directory_iterator(folder.dir.file("tmp")))
+        EXPECT_EQ(entry.path().extension(), entry.path().filename() == "ErrorLog.txt" ? ".txt" : ".ppm")
+            << entry.path();
 
     test::Picture p;
     ASSERT_TRUE(test::read_ppm(folder.dir.file("tmp/frame_540.ppm"), p));
