@@ -23,7 +23,8 @@
 ///
 /// **Examples:** every example has the two entry points and a frame loop;
 /// @ref example_hello is the smallest, @ref example_veltrack is built with
-/// the debugger hooks.
+/// the debugger hooks, @ref example_arcade plays looping music and pauses
+/// it from its "CRV_ON_PAUSE".
 
 /// @file
 /// The entry points, frames, clocks, music and video, dialogs, text input

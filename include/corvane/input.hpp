@@ -20,8 +20,10 @@
 ///
 /// **Examples:** @ref example_pathfind (mouse clicks and arrow keys),
 /// @ref example_chat (typed characters and the text input line),
-/// @ref example_surfaces (a key that switches the effect). Escape ends each
-/// of them through the run-time (crv::set_escape_quits).
+/// @ref example_surfaces (a key that switches the effect),
+/// @ref example_arcade (keys held down to move and fire, game controller 0
+/// when one is attached, typed initials). Escape ends each of them through
+/// the run-time (crv::set_escape_quits).
 
 /// @file
 /// Keyboard, mouse and game controllers: see @ref input.

@@ -28,7 +28,9 @@
 /// @ref example_scene3d (sprites made from pixel arrays, 2D text over 3D),
 /// @ref example_veltrack (a road drawn line by line, every frame),
 /// @ref example_surfaces (an off-screen surface shown through a fragment
-/// shader), @ref example_pathfind (a map of filled rectangles and lines).
+/// shader), @ref example_pathfind (a map of filled rectangles and lines),
+/// @ref example_arcade (animation strips loaded from PNG files, pixel-exact
+/// collision, two bitmap fonts made with crvfont).
 
 /// @file
 /// Render state, primitives, sprites, fonts, surfaces and shaders: see

@@ -12,7 +12,9 @@
 /// out of range) or return -1 / false; without an output device every load
 /// fails and every play returns -1, and the program runs on.
 ///
-/// **Examples:** none of the examples plays sound yet.
+/// **Examples:** @ref example_arcade (shots, bursting rocks and a hit on
+/// sound slots of several channels, panned with the position; silent
+/// without a device).
 
 /// @file
 /// Sound slots and their channels: see @ref sound.

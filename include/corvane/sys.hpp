@@ -25,7 +25,10 @@
 /// then end_program). Numbers from the game are truncated toward zero.
 ///
 /// **Examples:** @ref example_scene3d sets its build information
-/// (crv::set_program_build_info).
+/// (crv::set_program_build_info); @ref example_arcade keeps its high scores
+/// in a settings file in the application-data folder, reads all its media
+/// from the pack on its executable and names its pause callbacks in a call
+/// table.
 
 /// @file
 /// File channels, the file system, settings and line files, the platform
