@@ -79,8 +79,6 @@ wineserver -p
 wine cmd /c exit >/dev/null 2>&1 || true
 done_step
 
-# The build runs a code generator through Wine as well, so the prefix comes
-# first.
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
