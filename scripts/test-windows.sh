@@ -10,15 +10,18 @@ build=$root/build-win
 jobs=${CRV_JOBS:-2}
 
 # Test programs built and run here: every program without the "display"
-# label. The display programs need the window, and the device tests the
-# controllers, sound and media player, which the Windows backend does not
-# have yet; so these programs are built there without the files that test
-# devices (tests/*/CMakeLists.txt): joystick_test.cpp and virtual_pad.cpp
-# (SDL's virtual pads), key_names_test.cpp (the Linux backend's scan-code
-# table), sound_test.cpp (the sound device), music_test.cpp (the media
-# player).
+# label. The device tests need the controllers, sound and media player,
+# which the Windows backend does not have yet; so these programs are built
+# there without the files that test devices (tests/*/CMakeLists.txt):
+# joystick_test.cpp and virtual_pad.cpp (SDL's virtual pads),
+# key_names_test.cpp (the Linux backend's scan-code table), sound_test.cpp
+# (the sound device), music_test.cpp (the media player).
 suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests app_tests
   input_tests sound_tests media_tests)
+# Display programs built and run here, one at a time on the virtual X
+# server: Veltrack driven from outside, and under crvdbg. The other display
+# programs still use X11 or the Linux backend directly.
+display_suites=(game_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
   suites+=("fuzz_replay_$target")
 done
@@ -57,6 +60,14 @@ export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
+# Wine draws on the X server named by DISPLAY (./test's virtual one), or on
+# a private virtual one when there is none. It must be there before the
+# prefix's first program: Wine's own services start on that display.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  source scripts/xvfb.sh
+  start_xvfb
+  trap 'stop_wine; stop_xvfb' EXIT
+fi
 step "Wine prefix"
 # The server of this private prefix is ours: any left over is replaced by a
 # persistent one before the prefix is made, so that later processes find it
@@ -68,17 +79,15 @@ wineserver -p
 wine cmd /c exit >/dev/null 2>&1 || true
 done_step
 
-# The build runs a code generator through Wine as well, so the prefix comes
-# first.
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-step "Configure and cross-build (${#suites[@]} programs)"
+step "Configure and cross-build ($((${#suites[@]} + ${#display_suites[@]})) programs)"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/toolchains/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=OFF "${launcher[@]}" >/dev/null
-cmake --build "$build" -j"$jobs" --target "${suites[@]}"
+cmake --build "$build" -j"$jobs" --target "${suites[@]}" "${display_suites[@]}"
 done_step
 
 # Programs that were not built register one failing placeholder each.
@@ -87,5 +96,9 @@ for e in "${excluded[@]}"; do exclude+="|^$e\$"; done
 step "Tests under Wine"
 status=0
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE display -E "$exclude" || status=1
+done_step
+step "Display tests under Wine"
+# They share one X server and its keyboard focus: one at a time.
+CORVANE_AUTOMATION=1 ctest --test-dir "$build" --output-on-failure -L display -E "$exclude" || status=1
 done_step
 exit $status

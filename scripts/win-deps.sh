@@ -15,7 +15,7 @@ jobs=${CRV_JOBS:-2}
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64 wine64-preloader
+  wine wine64 wine64-preloader xvfb x11-utils
   cmake make pkg-config ccache dpkg-dev nasm googletest
 )
 sudo_cmd=()
@@ -60,21 +60,61 @@ fi
 [ "$updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
 
 mkdir -p "$src"
-# Fetches and unpacks a source package into $src (once); prints its folder.
+# The versions of a source package the package lists know, newest first
+# by Debian's own ordering (epochs and "+deb12uN" included).
+candidates() {
+  local v i sorted=()
+  for v in $(apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -u); do
+    i=${#sorted[@]}
+    sorted+=("$v")
+    while [ "$i" -gt 0 ] && dpkg --compare-versions "${sorted[i-1]}" lt "$v"; do
+      sorted[i]=${sorted[i-1]}
+      i=$((i - 1))
+    done
+    sorted[i]=$v
+  done
+  [ ${#sorted[@]} -eq 0 ] || printf '%s\n' "${sorted[@]}"
+}
+# Fetches and unpacks a source package into $src once; prints its folder.
+# Tries the versions the package lists name, newest first: an index (the
+# security one above all) can name a version whose files the archive does
+# not serve (any more, or not yet), and then the next one is taken. Each
+# version is downloaded and checked against the signed index by apt, then
+# unpacked into a folder of its own that is renamed into place only when
+# complete, so an interrupted run never leaves a half source tree behind.
 fetch() {
-  local name=$1 version dir
-  dir=$(find "$src" -maxdepth 1 -type d -name "$name-*" | head -n1)
-  [ -n "$dir" ] && { echo "$dir"; return 0; }
-  # Pin the version: an index (the security one) can list a version ahead
-  # of the files the archive serves, so try the candidates newest first.
-  for version in $(apt-cache showsrc "$name" | sed -n 's/^Version: //p' | sort -Vr -u); do
-    if (cd "$src" && apt-get source -qq "$name=$version" >&2); then
-      find "$src" -maxdepth 1 -type d -name "$name-*" | head -n1
+  local name=$1 version dir stage got
+  dir=$src/$name
+  [ -f "$dir/.unpacked" ] && { echo "$dir"; return 0; }
+  local versions
+  versions=$(candidates "$name")
+  if [ -z "$versions" ]; then
+    echo "win-deps: apt knows no source package $name (are the deb-src entries there?)" >&2
+    return 1
+  fi
+  for version in $versions; do
+    stage=$src/.fetch-$name
+    rm -rf "$stage" "$dir"
+    mkdir -p "$stage"
+    # A second try per version, for a connection that dropped.
+    got=0
+    for _ in 1 2; do
+      if (cd "$stage" && apt-get source -qq --download-only "$name=$version" >/dev/null 2>>"$stage/errors"); then
+        got=1
+        break
+      fi
+    done
+    if [ $got -eq 1 ] && (cd "$stage" && dpkg-source -x ./*.dsc tree >/dev/null 2>>"$stage/errors"); then
+      echo "win-deps: $name $version from Debian's archive" >&2
+      : >"$stage/tree/.unpacked"
+      mv "$stage/tree" "$dir"
+      rm -rf "$stage"
+      echo "$dir"
       return 0
     fi
-    echo "win-deps: $name=$version not served, trying an older version" >&2
+    echo "win-deps: $name $version could not be fetched ($(grep -m1 -E '^E:|dpkg-source: error' "$stage/errors" || echo 'no reason given')); trying the next older version" >&2
   done
-  echo "win-deps: no source of $name could be fetched" >&2
+  echo "win-deps: no version of $name could be fetched ($(echo $versions)); see $stage/errors" >&2
   return 1
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace crv {
 namespace {
@@ -29,7 +31,7 @@ TEST(VeltrackDebugger, BreakpointsVariablesAndQuit) {
     // Game frame k is presentation 5 + k (the screen-mode change shows five).
     test::ChildResult r = test::run_child(
         {CRVDBG, "--script", script, "--tx-log", tmp.file("tx.log"), VELTRACK},
-        {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CORVANE_CAPTURE_FRAMES", tmp.path() + ":8"}},
+        {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CORVANE_CAPTURE_FRAMES", tmp.path() + ":8"}},
         false, 60000);
     EXPECT_EQ(r.exit_code, 0) << r.output;
     const char* expected[] = {
@@ -51,6 +53,7 @@ TEST(VeltrackDebugger, BreakpointsVariablesAndQuit) {
     EXPECT_NE(log.find("-End On Line\n0\n"), std::string::npos) << log;
     // Every frame's "319" reached the debugger as one time-stamped text.
     std::string tx = tmp.read("tx.log");
+    std::erase(tx, '\r');  // a text file: its lines end in CR LF on Windows
     EXPECT_GE(std::count(tx.begin(), tx.end(), '\n'), 3);
     EXPECT_NE(tx.find(" 319\n"), std::string::npos);
 }

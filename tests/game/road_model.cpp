@@ -87,15 +87,6 @@ Picture read_ppm(const std::string& path) {
     return p;
 }
 
-Picture read_image(const std::string& path) {
-    std::string ppm = path + ".ppm";
-    std::string command = "convert '" + path + "' -depth 8 ppm:'" + ppm + "' 2>/dev/null";
-    if (std::system(command.c_str()) != 0) return Picture{};
-    Picture p = read_ppm(ppm);
-    std::remove(ppm.c_str());
-    return p;
-}
-
 int count_differences(const Picture& a, const Picture& b, std::string* first) {
     if (a.width != b.width || a.height != b.height) {
         if (first != nullptr)

@@ -21,8 +21,6 @@ Picture road_frame(int n);
 Picture road_picture(double tex_offset, int seg_y, bool straight, bool first_frame);
 // A binary PPM (P6) file; width 0 when it cannot be read.
 Picture read_ppm(const std::string& path);
-// Reads a PNG/BMP/... through ImageMagick's convert.
-Picture read_image(const std::string& path);
 // Pixels that differ, with the first few described.
 int count_differences(const Picture& a, const Picture& b, std::string* first);
 

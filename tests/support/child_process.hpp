@@ -5,6 +5,7 @@
 // child_process_win32.cpp). Main thread of the test program.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,6 +80,32 @@ public:
 
 private:
     std::unique_ptr<State> state_;
+};
+
+// A program running in the background with extra environment variables;
+// its standard output and error go to a file. Killed by the destructor when
+// it still runs.
+class RunningChild {
+public:
+    RunningChild(const std::vector<std::string>& argv, const std::string& output_file, const EnvList& env = {});
+    RunningChild(const std::string& program, const std::string& output_file, const EnvList& env = {})
+        : RunningChild(std::vector<std::string>{program}, output_file, env) {}
+    ~RunningChild();
+    RunningChild(const RunningChild&) = delete;
+    RunningChild& operator=(const RunningChild&) = delete;
+
+    bool started() const { return process_ > 0; }
+    // Exit code, or -1 when it did not exit in time (it is then killed).
+    int wait(int timeout_ms);
+    bool running();
+    // What it has written so far, and a wait until that holds text.
+    std::string output() const;
+    bool wait_output(const std::string& text, int timeout_ms) const;
+
+private:
+    std::string output_file_;
+    std::intptr_t process_ = -1;  // the pid on Linux, the process handle on Windows
+    int status_ = -1;
 };
 
 }  // namespace crv::test

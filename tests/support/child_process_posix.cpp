@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -244,6 +246,69 @@ bool ChildProcess::kill() {
     state_->reaped = true;
     state_->exit_code = exit_code_of(status);
     return was_running;
+}
+
+RunningChild::RunningChild(const std::vector<std::string>& argv, const std::string& output_file,
+                           const EnvList& env)
+    : output_file_(output_file) {
+    if (argv.empty()) return;
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    process_ = ::fork();
+    if (process_ == 0) {
+        int fd = ::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+}
+
+RunningChild::~RunningChild() {
+    if (running()) {
+        ::kill(static_cast<pid_t>(process_), SIGKILL);
+        ::waitpid(static_cast<pid_t>(process_), nullptr, 0);
+    }
+}
+
+bool RunningChild::running() {
+    if (process_ <= 0 || status_ != -1) return false;
+    int status = 0;
+    if (::waitpid(static_cast<pid_t>(process_), &status, WNOHANG) == process_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+        return false;
+    }
+    return true;
+}
+
+int RunningChild::wait(int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(static_cast<pid_t>(process_), SIGKILL);
+            ::waitpid(static_cast<pid_t>(process_), nullptr, 0);
+            status_ = -2;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status_ == 1000 ? -1 : status_;
+}
+
+std::string RunningChild::output() const {
+    std::ifstream in(output_file_, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool RunningChild::wait_output(const std::string& text, int timeout_ms) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (output().find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 }  // namespace crv::test

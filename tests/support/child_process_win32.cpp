@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cwctype>
+#include <fstream>
+#include <iterator>
 
 namespace crv::test {
 
@@ -287,6 +289,84 @@ bool ChildProcess::kill() {
     state_->reaped = true;
     state_->exit_code = was_running ? -1 : exit_code_of(code);
     return was_running;
+}
+
+// Standard output and error share one handle of the file, as they share
+// one open file on Linux.
+RunningChild::RunningChild(const std::vector<std::string>& argv, const std::string& output_file,
+                           const EnvList& env)
+    : output_file_(output_file) {
+    if (argv.empty()) return;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileW(plat::win32::widen(output_file).c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    std::wstring line = plat::win32::command_line(argv);
+    std::wstring block = environment_block(env);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                       nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = reinterpret_cast<std::intptr_t>(info.hProcess);
+    }
+    CloseHandle(out);
+}
+
+RunningChild::~RunningChild() {
+    if (process_ <= 0) return;
+    HANDLE process = reinterpret_cast<HANDLE>(process_);
+    if (running()) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, INFINITE);
+    }
+    CloseHandle(process);
+}
+
+bool RunningChild::running() {
+    if (process_ <= 0 || status_ != -1) return false;
+    HANDLE process = reinterpret_cast<HANDLE>(process_);
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return true;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    const int exit_code = exit_code_of(code);
+    status_ = exit_code < 0 ? 1000 : exit_code;
+    return false;
+}
+
+int RunningChild::wait(int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            HANDLE process = reinterpret_cast<HANDLE>(process_);
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, INFINITE);
+            status_ = -2;
+            return -1;
+        }
+        Sleep(20);
+    }
+    return status_ == 1000 ? -1 : status_;
+}
+
+// Text-mode output ends its lines with CR LF; read as LF, as on Linux.
+std::string RunningChild::output() const {
+    std::ifstream in(output_file_, std::ios::binary);
+    return lf_lines(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+bool RunningChild::wait_output(const std::string& text, int timeout_ms) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (output().find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        Sleep(50);
+    }
 }
 
 }  // namespace crv::test

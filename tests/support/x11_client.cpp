@@ -7,14 +7,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <functional>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace crv::test {
 
@@ -159,67 +155,8 @@ void press_keys(std::uint64_t window, const std::string& keys) {
         shell("xdotool keyup " + keys + " 2>/dev/null");
 }
 
-RunningChild::RunningChild(const std::vector<std::string>& argv, const std::string& output_file,
-                           const EnvList& env)
-    : output_file_(output_file) {
-    if (argv.empty()) return;
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        int fd = ::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-}
-
-RunningChild::~RunningChild() {
-    if (running()) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-}
-
-bool RunningChild::running() {
-    if (pid_ <= 0 || status_ != -1) return false;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
-        return false;
-    }
-    return true;
-}
-
-int RunningChild::wait(int timeout_ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (running()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            status_ = -2;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return status_ == 1000 ? -1 : status_;
-}
-
-std::string RunningChild::output() const {
-    std::ifstream in(output_file_, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool RunningChild::wait_output(const std::string& text, int timeout_ms) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-        if (output().find(text) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+bool save_screenshot(std::uint64_t window, const std::string& ppm_path) {
+    return shell("import -window " + std::to_string(window) + " -depth 8 'ppm:" + ppm_path + "' 2>/dev/null") == 0;
 }
 
 }  // namespace crv::test

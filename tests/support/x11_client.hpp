@@ -1,5 +1,7 @@
-// Test support: looking at and poking windows of other processes on the X
-// server named by DISPLAY, as a user or a window manager would.
+// Test support: looking at and poking windows of other processes as a user
+// or a window manager would: on Linux on the X server named by DISPLAY
+// (x11_client.cpp), on Windows through the window manager of the system
+// (window_client_win32.cpp). Main thread of the test program.
 #pragma once
 
 #include "tests/support/child_process.hpp"
@@ -28,36 +30,15 @@ public:
 private:
     std::uint64_t window_ = 0;
 };
-// Holds keys down for a moment with xdotool (combination as xdotool
-// spells it, e.g. "Escape" or "alt+F4").
+// Holds keys down for a moment (combination as xdotool spells it, e.g.
+// "Escape" or "alt+F4"): with xdotool on Linux, as the keyboard's messages
+// to the window on Windows.
 void press_keys(std::uint64_t window, const std::string& keys);
+// The window's inside as the screen shows it, taken from outside the
+// program, saved as a binary PPM file (rows top-down); false when it cannot
+// be taken.
+bool save_screenshot(std::uint64_t window, const std::string& ppm_path);
 // Runs a shell command; its exit status.
 int shell(const std::string& command);
-
-// A program running in the background with extra environment variables;
-// its standard output and error go to a file. Killed by the destructor when
-// it still runs.
-class RunningChild {
-public:
-    RunningChild(const std::vector<std::string>& argv, const std::string& output_file, const EnvList& env = {});
-    RunningChild(const std::string& program, const std::string& output_file, const EnvList& env = {})
-        : RunningChild(std::vector<std::string>{program}, output_file, env) {}
-    ~RunningChild();
-    RunningChild(const RunningChild&) = delete;
-    RunningChild& operator=(const RunningChild&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // Exit code, or -1 when it did not exit in time (it is then killed).
-    int wait(int timeout_ms);
-    bool running();
-    // What it has written so far, and a wait until that holds text.
-    std::string output() const;
-    bool wait_output(const std::string& text, int timeout_ms) const;
-
-private:
-    std::string output_file_;
-    int pid_ = -1;
-    int status_ = -1;
-};
 
 }  // namespace crv::test
