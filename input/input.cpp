@@ -108,6 +108,7 @@ InputSystem::~InputSystem() { release_devices(); }
 void InputSystem::create_devices(plat::Window* window, bool exclusive_mouse) {
     bool system_input = plat::input_open();
     if (!system_input) log_write("No DX_Input\n");
+    if (system_input && !plat::keyboard_acquired()) log_write("can't aquire keyboard - first try\n");
 
     window_ = window;
     int x = 0, y = 0, buttons = 0;
