@@ -11,12 +11,12 @@ jobs=${CRV_JOBS:-2}
 
 # Test programs built and run here: every program without the "display"
 # label. The display programs need the window, and the device tests the
-# controllers, sound and media player, which the Windows backend does not
-# have yet; so these programs are built there without the files that test
-# devices (tests/*/CMakeLists.txt): joystick_test.cpp and virtual_pad.cpp
-# (SDL's virtual pads), key_names_test.cpp (the Linux backend's scan-code
-# table), sound_test.cpp (the sound device), music_test.cpp (the media
-# player).
+# sound and media player, which the Windows backend does not have yet; so
+# these programs are built there without the files that test devices
+# (tests/*/CMakeLists.txt): key_names_test.cpp (the Linux backend's
+# scan-code table; the Windows build tests its controllers through a
+# stand-in DirectInput instead), sound_test.cpp (the sound device),
+# music_test.cpp (the media player).
 suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests app_tests
   input_tests sound_tests media_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
@@ -38,6 +38,10 @@ excluded=(
   'PlatformInfo\.Folders'
   # Control characters, "*" and "?" cannot be part of a Windows file name.
   'DirList\.OddNamesAreListedAsTheyAre'
+  # Under Wine a button release or a move sent by xdotool while the wait
+  # runs is missed in about half the runs (cause not found yet); the waits'
+  # key, click and controller cases pass.
+  'WaitTest\.IdleStepReturnsWhenTheMouseChanges'
 )
 
 step_start=0
@@ -88,4 +92,13 @@ step "Tests under Wine"
 status=0
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE display -E "$exclude" || status=1
 done_step
+# The keyboard, mouse and wait tests drive Wine's windows with xdotool on
+# the X server; one at a time, as they share its focus.
+if [ -n "${DISPLAY:-}" ]; then
+  step "Input tests on the display under Wine"
+  cmake --build "$build" -j"$jobs" --target input_display_tests
+  ctest --test-dir "$build" --output-on-failure -L display -R '^(KeyboardTest|MouseTest|WaitTest)\.' -E "$exclude" ||
+    status=1
+  done_step
+fi
 exit $status

@@ -7,6 +7,7 @@
 #include "platform/window.hpp"
 #include "tests/support/gl_window.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 
@@ -52,7 +53,7 @@ std::string InputDisplayTest::window_id() const {
 // shell runs xdotool and leaves its exit status in a file, which appears
 // (renamed into place whole) when it is done.
 void InputDisplayTest::xdotool(const std::string& args) {
-    static int calls = 0;
+    static std::atomic<int> calls{0};
     const std::string done = "/tmp/crv-xdotool-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
     const std::string script = "xdotool " + args + " >/dev/null 2>&1; echo $? >" + done + ".part; mv " + done + ".part " + done;
     std::wstring line = L"sh -c \"";
