@@ -108,6 +108,7 @@ InputSystem::~InputSystem() { release_devices(); }
 void InputSystem::create_devices(plat::Window* window, bool exclusive_mouse) {
     bool system_input = plat::input_open();
     if (!system_input) log_write("No DX_Input\n");
+    if (system_input && !plat::keyboard_acquired()) log_write("can't aquire keyboard - first try\n");
 
     window_ = window;
     int x = 0, y = 0, buttons = 0;
@@ -332,10 +333,11 @@ void InputSystem::refresh_joysticks() {
         if (device == nullptr) continue;
         free->device = device;
         free->id = ids[i];
-        // Named as "<instance>, <product>"; the system gives one name for
-        // both.
-        std::string product = plat::joystick_product_name(device);
-        free->name = (product + ", " + product).substr(0, k_joystick_name_limit);
+        // Named as "<instance>, <product>".
+        std::string name = plat::joystick_instance_name(device);
+        name += ", ";
+        name += plat::joystick_product_name(device);
+        free->name = name.substr(0, k_joystick_name_limit);
         pad_count_ = std::max(pad_count_, static_cast<int>(free - pads_.begin()) + 1);
     }
 }
@@ -431,7 +433,8 @@ void InputSystem::joystick_rumble(int index, double duration_ms, double x, doubl
     // duration (or a nonsensical one) stops the motors.
     std::uint32_t ms = 0;
     if (duration > 0.0f) ms = static_cast<std::uint32_t>(std::ceil(std::min(duration, 4.0e9f)));
-    plat::joystick_rumble(device, strength, ms);
+    plat::joystick_rumble(device, strength, ms, static_cast<std::int32_t>(fx * 32767.0f),
+                          static_cast<std::int32_t>(fy * 32767.0f));
 }
 
 bool InputSystem::joystick_active(int index) {

@@ -130,7 +130,8 @@ public:
     // +-30000) and the first two button bytes.
     void joystick_digital(std::int32_t* x, std::int32_t* y, std::int32_t* button0, std::int32_t* button1);
     // A constant force for duration_ms; x and y are limited to -1..1 and
-    // give the strength (x^2 + y^2) / 2. Nothing without force feedback.
+    // give the strength (x^2 + y^2) / 2 and the direction (x, y). Nothing
+    // without force feedback.
     void joystick_rumble(int index, double duration_ms, double x, double y);
     // Whether a button is pressed, the x, y or z axis is past 0.1 either
     // way, or the hat points somewhere (the bounded input wait's test).

@@ -39,12 +39,18 @@ void joystick_close(Joystick* joystick);
 bool joystick_attached(Joystick* joystick);
 // The device's product name ("" when it has none).
 const char* joystick_product_name(Joystick* joystick);
+// The name of this one device among several of the same product (the
+// product name where the system gives no other).
+const char* joystick_instance_name(Joystick* joystick);
 // The state as of the last joysticks_update; all zero (hats centred) and
 // false when the device is gone.
 bool joystick_read(Joystick* joystick, JoystickState* out);
 bool joystick_can_rumble(Joystick* joystick);
 // Runs both motors at strength 0..65535 for duration_ms (0 stops them),
-// replacing any rumble under way. False when the device refuses.
-bool joystick_rumble(Joystick* joystick, std::uint16_t strength, std::uint32_t duration_ms);
+// replacing any rumble under way. The force points along (direction_x,
+// direction_y) on the x and y axes (each -32767..32767); devices without a
+// direction ignore it. False when the device refuses.
+bool joystick_rumble(Joystick* joystick, std::uint16_t strength, std::uint32_t duration_ms, std::int32_t direction_x,
+                     std::int32_t direction_y);
 
 }  // namespace crv::plat

@@ -9,11 +9,16 @@
 namespace crv::plat {
 
 // Connects keyboard and mouse reading to the windowing system. False when
-// that is impossible; keys then read as released and the mouse as still.
-// Calling it again is harmless.
+// the system's input devices are missing; keys then come from the window's
+// messages where there are any (else read as released) and the mouse from
+// the cursor. Calling it again is harmless.
 bool input_open();
 // Lets go of what input_open took.
 void input_close();
+// False when input_open made a keyboard device that could not take the
+// keyboard (the window was not in front); the device stays and takes it
+// on a later poll.
+bool keyboard_acquired();
 
 // Fills 256 bytes: 0x80 while the key is down, else 0. Brings in what the
 // windowing system has delivered first; the window messages collected on

@@ -96,6 +96,9 @@ bool joystick_attached(Joystick* joystick) {
 
 const char* joystick_product_name(Joystick* joystick) { return joystick != nullptr ? joystick->name.c_str() : ""; }
 
+// SDL gives one name for both.
+const char* joystick_instance_name(Joystick* joystick) { return joystick_product_name(joystick); }
+
 bool joystick_read(Joystick* joystick, JoystickState* out) {
     clear_state(out);
     if (!joystick_attached(joystick)) return false;
@@ -114,7 +117,9 @@ bool joystick_can_rumble(Joystick* joystick) {
     return joystick_attached(joystick) && SDL_JoystickHasRumble(joystick->sdl) == SDL_TRUE;
 }
 
-bool joystick_rumble(Joystick* joystick, std::uint16_t strength, std::uint32_t duration_ms) {
+// SDL's rumble has two motors and no direction.
+bool joystick_rumble(Joystick* joystick, std::uint16_t strength, std::uint32_t duration_ms, std::int32_t,
+                     std::int32_t) {
     if (!joystick_attached(joystick)) return false;
     // SDL reads a zero duration as "until replaced"; here it stops.
     if (duration_ms == 0) strength = 0;

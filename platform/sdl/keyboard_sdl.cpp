@@ -251,6 +251,9 @@ void input_close() {
     x_display = nullptr;
 }
 
+// SDL reads the keyboard whenever the window has the focus.
+bool keyboard_acquired() { return true; }
+
 int key_code_from_backend(int backend_scancode) {
     if (backend_scancode < 0 || backend_scancode >= SDL_NUM_SCANCODES) return 0;
     return key_code_table()[static_cast<std::size_t>(backend_scancode)];

@@ -1,5 +1,6 @@
 #include "platform/keyboard.hpp"
 
+#include "platform/win32/dinput_win32.hpp"
 #include "platform/win32/window_win32.hpp"
 
 #include <array>
@@ -10,8 +11,53 @@ namespace crv::plat {
 namespace {
 
 // Bit 7 set while the key is down, by key code; fed by the window's
-// keyboard messages.
+// keyboard messages. The keyboard's state when the DirectInput keyboard
+// cannot be read.
 std::array<std::uint8_t, 256> keys{};
+
+// The DirectInput keyboard: non-exclusive, so the system keys keep working,
+// and foreground, so it reads only while the game is in front. Its state
+// is indexed by the same scan-code numbers as the run-time's key codes.
+IDirectInputDevice8W* keyboard = nullptr;
+// Whether it took the keyboard when it was made.
+bool first_acquired = true;
+
+bool bind_keyboard(IDirectInputDevice8W* device) {
+    HWND window = win32::game_window();
+    return window != nullptr && SUCCEEDED(device->SetDataFormat(&c_dfDIKeyboard)) &&
+           SUCCEEDED(device->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND));
+}
+
+// Made once DirectInput and the game window both exist.
+void make_keyboard() {
+    if (keyboard != nullptr) return;
+    IDirectInput8W* input = win32::direct_input();
+    if (input == nullptr || win32::game_window() == nullptr) return;
+    IDirectInputDevice8W* device = nullptr;
+    if (FAILED(input->CreateDevice(GUID_SysKeyboard, &device, nullptr)) || device == nullptr) return;
+    if (!bind_keyboard(device)) {
+        device->Release();
+        return;
+    }
+    keyboard = device;
+    first_acquired = SUCCEEDED(keyboard->Acquire());
+}
+
+// The device's 256 bytes, after taking the keyboard again if it was lost
+// (the window went to the back, or was made anew); false when it cannot
+// be read now.
+bool read_keyboard(std::uint8_t states[256]) {
+    if (keyboard == nullptr) return false;
+    // Lets the system bring its input queue up to date first.
+    GetQueueStatus(QS_INPUT);
+    if (FAILED(keyboard->Acquire())) {
+        if (!bind_keyboard(keyboard) || FAILED(keyboard->Acquire())) return false;
+    }
+    BYTE device_state[256] = {};
+    if (FAILED(keyboard->GetDeviceState(sizeof device_state, device_state))) return false;
+    for (std::size_t i = 0; i < 256; ++i) states[i] = (device_state[i] & 0x80) != 0 ? 0x80 : 0;
+    return true;
+}
 
 // Keypad keys typing digits while num lock is on: the layout maps their scan
 // codes to the cursor-movement keys, which type nothing.
@@ -32,6 +78,18 @@ UINT keypad_digit_key(int code) {
     }
 }
 
+// The keypad's operator keys type the same under every num lock state;
+// some layouts (Wine's among them) map their scan codes to no key.
+UINT keypad_operator_key(int code) {
+    switch (code) {
+        case 55: return VK_MULTIPLY;
+        case 74: return VK_SUBTRACT;
+        case 78: return VK_ADD;
+        case 181: return VK_DIVIDE;
+        default: return 0;
+    }
+}
+
 }  // namespace
 
 namespace win32 {
@@ -46,9 +104,24 @@ void release_all_keys() { keys.fill(0); }
 
 }  // namespace win32
 
-// Keyboard messages always reach the window; there is nothing to open.
-bool input_open() { return true; }
-void input_close() {}
+// Without DirectInput the keys still come from the window's messages.
+bool input_open() {
+    if (win32::direct_input() == nullptr) return false;
+    make_keyboard();
+    return true;
+}
+
+void input_close() {
+    if (keyboard != nullptr) {
+        keyboard->Unacquire();
+        keyboard->Release();
+    }
+    keyboard = nullptr;
+    first_acquired = true;
+    win32::release_mouse();
+}
+
+bool keyboard_acquired() { return keyboard == nullptr || first_acquired; }
 
 // The backend key is bits 16-24 of a keyboard message's lparam: the scan
 // code, and the extended-key flag, which adds 0x80 as in the keyboard's own
@@ -66,6 +139,11 @@ int key_code_from_backend(int backend_scancode) {
 
 void keyboard_state(std::uint8_t states[256]) {
     win32::collect_messages();
+    make_keyboard();
+    if (read_keyboard(states)) {
+        win32::note_keyboard_polled();
+        return;
+    }
     // Windows sends no key-up for the first of two shift keys released
     // while the other is held; ask for the two sides separately.
     if ((GetKeyState(VK_LSHIFT) & 0x8000) == 0) keys[42] = 0;
@@ -83,6 +161,7 @@ int key_char(int code) {
     if (!GetKeyboardState(state)) return 0;
     UINT key = 0;
     if (!extended && (state[VK_NUMLOCK] & 1) != 0 && (state[VK_SHIFT] & 0x80) == 0) key = keypad_digit_key(code);
+    if (key == 0) key = keypad_operator_key(code);
     if (key == 0) key = MapVirtualKeyExW(scan | (extended ? 0xe000u : 0u), MAPVK_VSC_TO_VK_EX, layout);
     if (key == 0) return 0;
     wchar_t text[8] = {};

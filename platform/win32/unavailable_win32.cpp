@@ -3,22 +3,9 @@
 // device, no media, no dialog), so that everything else links and runs.
 #include "platform/audio.hpp"
 #include "platform/dialogs.hpp"
-#include "platform/joystick.hpp"
 #include "platform/media_player.hpp"
 
 namespace crv::plat {
-
-bool joysticks_start() { return false; }
-void joysticks_stop() {}
-void joysticks_update() {}
-int joystick_list(std::int64_t*, int) { return 0; }
-Joystick* joystick_open(std::int64_t) { return nullptr; }
-void joystick_close(Joystick*) {}
-bool joystick_attached(Joystick*) { return false; }
-const char* joystick_product_name(Joystick*) { return ""; }
-bool joystick_read(Joystick*, JoystickState*) { return false; }
-bool joystick_can_rumble(Joystick*) { return false; }
-bool joystick_rumble(Joystick*, std::uint16_t, std::uint32_t) { return false; }
 
 AudioDevice* audio_open(int) { return nullptr; }
 AudioDevice* audio_open_loopback(int) { return nullptr; }

@@ -20,6 +20,11 @@ constexpr int k_window_width = 320;
 constexpr int k_window_height = 240;
 
 class InputDisplayTest : public ::testing::Test {
+public:
+    // Runs xdotool with these arguments; fails the test when it fails. Any
+    // thread.
+    static void xdotool(const std::string& args);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -28,8 +33,6 @@ protected:
     InputSystem& input() { return *input_; }
     std::string window_id() const;
 
-    // Runs xdotool with these arguments; fails the test when it fails.
-    static void xdotool(const std::string& args);
     // Pumps the window's messages and polls the keyboard until done()
     // holds or the time is up; whether it came to hold.
     bool eventually(const std::function<bool()>& done, int timeout_ms = 3000);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
@@ -35,7 +36,7 @@ TEST_F(JoystickTest, AxesScaleToPlusMinusOneInOrder) {
     using AxisFn = double (*)(int);
     const AxisFn axes[6] = {joystick_x, joystick_y, joystick_z, joystick_rx, joystick_ry, joystick_rz};
     struct Case {
-        Sint16 raw;
+        std::int16_t raw;
         double expected;
     };
     const Case cases[] = {{32767, 1.0}, {-32768, -1.0}, {0, 0.0}, {16384, 0.5}, {-16384, -0.5}};
@@ -57,13 +58,13 @@ TEST_F(JoystickTest, AxesScaleToPlusMinusOneInOrder) {
 TEST_F(JoystickTest, HatAnglesGiveDirections) {
     test::VirtualPad pad("Hat Pad");
     struct Case {
-        Uint8 hat;
+        std::uint8_t hat;
         int x, y;
     };
     const Case cases[] = {
-        {SDL_HAT_CENTERED, 0, 0}, {SDL_HAT_UP, 0, -1},       {SDL_HAT_RIGHTUP, 1, -1}, {SDL_HAT_RIGHT, 1, 0},
-        {SDL_HAT_RIGHTDOWN, 1, 1}, {SDL_HAT_DOWN, 0, 1},     {SDL_HAT_LEFTDOWN, -1, 1}, {SDL_HAT_LEFT, -1, 0},
-        {SDL_HAT_LEFTUP, -1, -1},
+        {test::pad_hat::centred, 0, 0},    {test::pad_hat::up, 0, -1},       {test::pad_hat::right_up, 1, -1},
+        {test::pad_hat::right, 1, 0},      {test::pad_hat::right_down, 1, 1}, {test::pad_hat::down, 0, 1},
+        {test::pad_hat::left_down, -1, 1}, {test::pad_hat::left, -1, 0},      {test::pad_hat::left_up, -1, -1},
     };
     for (const Case& c : cases) {
         pad.hat(c.hat);
@@ -86,7 +87,7 @@ TEST_F(JoystickTest, ButtonsAndDigitalReading) {
 
     // Digital: +-1 only past +-30000, and the first two button bytes.
     struct Case {
-        Sint16 x, y;
+        std::int16_t x, y;
         int dx, dy;
     };
     const Case cases[] = {{32767, -32768, 1, -1}, {30000, -30000, 1, -1}, {29999, -29999, 0, 0}, {0, 0, 0, 0}};
@@ -121,7 +122,12 @@ TEST_F(JoystickTest, NamesAndIndexesOutOfRange) {
 
     std::string long_name(400, 'n');
     test::VirtualPad wordy(long_name);
+#ifdef _WIN32
+    // DirectInput cuts each of the two names to 259 characters already.
+    EXPECT_EQ(joystick_name(1).length(), 2 * 259 + 2);
+#else
     EXPECT_EQ(joystick_name(1).length(), k_joystick_name_limit);
+#endif
 }
 
 TEST_F(JoystickTest, NoControllersReadAsZero) {
@@ -134,12 +140,15 @@ TEST_F(JoystickTest, NoControllersReadAsZero) {
     EXPECT_EQ(x | y | b0 | b1, 0);
 }
 
+#ifndef _WIN32
+// SDL's rumble: two motors at one strength, stopped by the backend after
+// the duration (Windows: joystick_win32_test.cpp).
 TEST_F(JoystickTest, RumbleStrengthFollowsForceAndStopsAfterDuration) {
     test::VirtualPad pad("Rumble Pad");
     ASSERT_EQ(joystick_count(), 1);
     struct Case {
         double x, y;
-        Uint16 strength;
+        std::uint16_t strength;
     };
     // Strength (x^2 + y^2) / 2 of full; forces beyond 1 are limited.
     const Case cases[] = {{1, 0, 32767}, {0, -1, 32767}, {1, 1, 65535}, {0.5, 0.5, 16383}, {3, -7, 65535}};
@@ -170,6 +179,8 @@ TEST_F(JoystickTest, RumbleStrengthFollowsForceAndStopsAfterDuration) {
     joystick_rumble(1, 100, 1, 1);
     EXPECT_EQ(joystick_count(), 2);
 }
+
+#endif
 
 TEST_F(JoystickTest, HotPlugKeepsIndexes) {
     auto first = std::make_unique<test::VirtualPad>("First");
@@ -214,7 +225,7 @@ TEST_F(JoystickTest, DirectionsTurnWithTheScreen) {
     pad.axis(0, 32767);   // stick right
     pad.axis(3, 32767);   // right stick right
     pad.axis(2, 32767);   // z does not turn
-    pad.hat(SDL_HAT_RIGHT);
+    pad.hat(test::pad_hat::right);
     struct Case {
         int orientation;
         double x, y;
@@ -251,14 +262,14 @@ TEST_F(JoystickTest, ActivityForTheInputWait) {
         {"y back", [](test::VirtualPad& p) { p.axis(1, -3500); }, true},
         {"z", [](test::VirtualPad& p) { p.axis(2, 20000); }, true},
         {"z rotation", [](test::VirtualPad& p) { p.axis(5, 32767); }, false},
-        {"hat", [](test::VirtualPad& p) { p.hat(SDL_HAT_LEFTDOWN); }, true},
+        {"hat", [](test::VirtualPad& p) { p.hat(test::pad_hat::left_down); }, true},
     };
     for (const Case& c : cases) {
         c.set(pad);
         EXPECT_EQ(input_->joystick_active(0), c.active) << c.what;
         for (int a = 0; a < 6; ++a) pad.axis(a, 0);
         pad.button(17, false);
-        pad.hat(SDL_HAT_CENTERED);
+        pad.hat(test::pad_hat::centred);
     }
     EXPECT_FALSE(input_->joystick_active(0));
 }

@@ -13,13 +13,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <winternl.h>
+#else
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 // After the test framework, whose names the X headers' macros would hit.
 #include <X11/Xlib.h>
+#endif
 
 namespace crv::test {
 namespace {
@@ -193,6 +199,7 @@ TEST_F(MouseTest, CapturedMouseStopsAtTheEdges) {
     }));
 }
 
+#ifndef _WIN32
 // Whether some other client holds the pointer grabbed, asked as another
 // client of the X server would: by trying to grab it.
 bool pointer_grabbed_elsewhere() {
@@ -249,6 +256,78 @@ TEST_F(MouseTest, ADebuggerStopLetsACapturedMouseGo) {
     EXPECT_TRUE(eventually([] { return pointer_grabbed_elsewhere(); })) << "captured again after the stop";
     input().set_mouse_mode(false);
 }
+
+#else
+// Whether the cursor is held inside part of the screen, as the system holds
+// it for a captured mouse.
+bool cursor_held() {
+    RECT clip{};
+    if (!GetClipCursor(&clip)) return false;
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN), bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    return clip.left > left || clip.top > top || clip.right < right || clip.bottom < bottom;
+}
+
+// What the stand-in debugger saw when the debug-output event came.
+struct StopSeen {
+    std::string message;
+    bool held = true;
+};
+StopSeen* stop_seen = nullptr;
+
+// A debugger gets the debug-output event first; without one, the process's
+// own first handlers do, while the program waits inside the call just as it
+// does for a debugger.
+LONG CALLBACK on_debug_output(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != DBG_PRINTEXCEPTION_C || stop_seen == nullptr || record->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    stop_seen->message.assign(text, strnlen(text, static_cast<std::size_t>(record->ExceptionInformation[0])));
+    stop_seen->held = cursor_held();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+PEB* own_peb() {
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+    FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+    if (found == nullptr) return nullptr;
+    QueryFn query = nullptr;
+    std::memcpy(&query, &found, sizeof query);
+    PROCESS_BASIC_INFORMATION basic{};
+    if (query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return nullptr;
+    return basic.PebBaseAddress;
+}
+
+TEST_F(MouseTest, ADebuggerStopLetsACapturedMouseGo) {
+    pointer_to(100, 100);
+    input().set_mouse_mode(true);
+    ASSERT_TRUE(eventually([] { return cursor_held(); })) << "the captured mouse holds the cursor";
+
+    // The system reports a debugger through the process's "being debugged"
+    // flag; the stand-in is the handler above.
+    PEB* peb = own_peb();
+    ASSERT_NE(peb, nullptr);
+    peb->BeingDebugged = 1;
+    ASSERT_TRUE(plat::debugger_connect_from_environment());
+    StopSeen seen;
+    stop_seen = &seen;
+    void* handler = AddVectoredExceptionHandler(1, on_debug_output);
+    debugger_break(&debug_info());
+    RemoveVectoredExceptionHandler(handler);
+    stop_seen = nullptr;
+    peb->BeingDebugged = 0;
+    plat::debugger_disconnect();
+    app_state.activate_request = false;
+
+    EXPECT_EQ(seen.message.rfind("BP", 0), 0u) << seen.message;
+    EXPECT_FALSE(seen.held) << "the cursor stayed held while the debugger had it";
+    EXPECT_TRUE(input().mouse_exclusive());
+    EXPECT_TRUE(eventually([] { return cursor_held(); })) << "captured again after the stop";
+    input().set_mouse_mode(false);
+    EXPECT_FALSE(cursor_held());
+}
+#endif
 
 TEST_F(MouseTest, DevicesMadeForACapturedMouse) {
     pointer_to(60, 70);

@@ -36,8 +36,7 @@ public:
     Later(int delay_ms, std::string xdotool_args)
         : thread_([delay_ms, args = std::move(xdotool_args)] {
               std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-              std::string command = "xdotool " + args + " >/dev/null 2>&1";
-              if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
+              InputDisplayTest::xdotool(args);
           }) {}
     ~Later() { thread_.join(); }
 
@@ -69,7 +68,7 @@ TEST_F(WaitTest, IdleStepReturnsOnAController) {
     pad.axis(1, -20000);
     EXPECT_LT(time_idle_step(), k_full_idle_ms);
     pad.axis(1, 0);
-    pad.hat(SDL_HAT_LEFT);
+    pad.hat(pad_hat::left);
     EXPECT_LT(time_idle_step(), k_full_idle_ms);
 }
 
