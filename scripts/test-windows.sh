@@ -72,6 +72,9 @@ mkdir -p "$WINEPREFIX"
 wineserver -p
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 wine cmd /c exit >/dev/null 2>&1 || true
+# With a display, the first window also starts Wine's desktop process,
+# which would keep the pipes of the test that made it open: start it here.
+[ -z "${DISPLAY:-}" ] || wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
 done_step
 
 # The build runs a code generator through Wine as well, so the prefix comes

@@ -26,6 +26,9 @@ struct MediaPlayer {
     bool video = false;
     int volume = 1000;
     double start = 0;  // the file's first position, which counts as 0
+    // Asked to play and neither paused nor stopped since: a device that is
+    // no longer playing then has reached the end.
+    bool running = false;
 };
 
 namespace {
@@ -97,10 +100,14 @@ double media_length_ms(MediaPlayer* player) {
     return std::max<LONG>(send(player, MCIWNDM_GETLENGTH), 0);
 }
 
+// A device that played to the end may stay on the start of its last frame
+// (the AVI device does); the end counts as the length.
 double media_position_ms(MediaPlayer* player) {
     if (!media_opened(player)) return 0;
+    const double length = media_length_ms(player);
+    if (player->running && mode(player) != MCI_MODE_PLAY) return length;
     const double position = send(player, MCIWNDM_GETPOSITION) - player->start;
-    return std::clamp(position, 0.0, media_length_ms(player));
+    return std::clamp(position, 0.0, length);
 }
 
 bool media_source_size(MediaPlayer* player, int* width, int* height) {
@@ -116,11 +123,13 @@ bool media_source_size(MediaPlayer* player, int* width, int* height) {
 void media_play(MediaPlayer* player) {
     if (!media_opened(player) || mode(player) == MCI_MODE_PLAY) return;
     if (media_position_ms(player) >= media_length_ms(player)) return;
-    send(player, MCI_PLAY);
+    player->running = send(player, MCI_PLAY) == 0;
 }
 
 void media_pause(MediaPlayer* player) {
-    if (media_opened(player) && mode(player) == MCI_MODE_PLAY) send(player, MCI_PAUSE);
+    if (!media_opened(player)) return;
+    if (mode(player) == MCI_MODE_PLAY) send(player, MCI_PAUSE);
+    player->running = false;
 }
 
 // A player that was stopped or moved to the start while paused is no
@@ -128,7 +137,7 @@ void media_pause(MediaPlayer* player) {
 void media_resume(MediaPlayer* player) {
     if (!media_opened(player)) return;
     if (mode(player) == MCI_MODE_PAUSE)
-        send(player, MCI_RESUME);
+        player->running = send(player, MCI_RESUME) == 0;
     else
         media_play(player);
 }
@@ -138,11 +147,13 @@ void media_seek_start(MediaPlayer* player) {
     if (!media_opened(player)) return;
     const bool playing = mode(player) == MCI_MODE_PLAY;
     send(player, MCI_SEEK, 0, MCIWND_START);
-    if (playing) send(player, MCI_PLAY);
+    player->running = playing && send(player, MCI_PLAY) == 0;
 }
 
 void media_stop(MediaPlayer* player) {
-    if (media_opened(player)) send(player, MCI_STOP);
+    if (!media_opened(player)) return;
+    send(player, MCI_STOP);
+    player->running = false;
 }
 
 // The device's volume runs from 0 to 1000 like the interface's. Wave audio
