@@ -73,8 +73,13 @@ wineserver -p
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 wine cmd /c exit >/dev/null 2>&1 || true
 # With a display, the first window also starts Wine's desktop process,
-# which would keep the pipes of the test that made it open: start it here.
-[ -z "${DISPLAY:-}" ] || wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
+# which would keep the pipes of the test that made it open: it is started
+# here, and a waiting process keeps it until the server ends (it quits a
+# few seconds after its last user).
+if [ -n "${DISPLAY:-}" ]; then
+  wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
+  wine cmd /c "ping -n 7200 127.0.0.1 >nul" </dev/null >/dev/null 2>&1 &
+fi
 done_step
 
 # The build runs a code generator through Wine as well, so the prefix comes

@@ -184,6 +184,11 @@ void mix_voice(AudioVoice* voice, int output_rate, float* out, int frames) {
         out[2 * i + 1] += (right[at] + (right[next] - right[at]) * fraction) * voice->gains[1];
         voice->position += step;
     }
+    // Played out with the last frame of the block: idle now, not later.
+    if ((voice->position >> 32) >= sample->frames) {
+        voice->playing = false;
+        voice->position = 0;
+    }
 }
 
 }  // namespace
