@@ -15,8 +15,9 @@ jobs=${CRV_JOBS:-2}
 # programs are built there without the files that test devices
 # (tests/*/CMakeLists.txt): joystick_test.cpp and virtual_pad.cpp (SDL's
 # virtual pads), key_names_test.cpp (the Linux backend's scan-code table).
-# The file dialogs and the console need DISPLAY for Wine's windows and are
-# skipped without it.
+# The device tests that make windows (file dialogs, console, video, the
+# media game, the sound device's window) need DISPLAY for Wine's windows and
+# are skipped without it.
 suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests app_tests
   input_tests sound_tests media_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
