@@ -172,7 +172,11 @@ HGLRC make_context(HDC dc) {
     return nullptr;
 }
 
+HWND newest = nullptr;
+
 }  // namespace
+
+HWND win32::newest_window() { return newest; }
 
 Window* window_create(const char* title, int width, int height, int samples) {
     if (!class_registered()) return nullptr;
@@ -200,6 +204,7 @@ Window* window_create(const char* title, int width, int height, int samples) {
     window->dc = dc;
     window->context = context;
     window->title = title != nullptr ? title : "";
+    newest = hwnd;
     return window;
 }
 
@@ -213,6 +218,7 @@ void window_destroy(Window* window) {
     // What the window reports while it goes (losing the focus, ...) is not
     // news for the game.
     win32::mark_silent(window->hwnd);
+    if (newest == window->hwnd) newest = nullptr;
     ReleaseDC(window->hwnd, window->dc);
     DestroyWindow(window->hwnd);
     delete window;

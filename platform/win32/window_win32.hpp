@@ -37,6 +37,12 @@ void release_all_keys();
 // Wheel motion in the system's units (120 per notch).
 void note_wheel(int delta);
 
+// The game window made last and not destroyed yet (null when there is
+// none): the window that the sound device cooperates with and that the
+// file dialogs are owned by. A screen-mode change makes a new window
+// before it destroys the old one.
+HWND newest_window();
+
 // The run-time's texts are Latin-1, whose bytes are the first 256 UTF-16
 // code units.
 inline std::wstring latin1_wide(const char* text) {

@@ -5,17 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace crv {
 namespace {
 
 TEST(MediaGame, PresentFrameKeepsMusicLoopingAndProgramEndStopsIt) {
+#ifdef _WIN32
+    // On Linux the test runs with the display tests; the Windows stage may
+    // run without one.
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "the game's window needs an X display under Wine";
+#endif
     test::TempDir dir;
     const std::string music = dir.file("loop.wav"), effect = dir.file("effect.wav");
     test::write_file(music, test::wave_file(test::sine(22050 / 5, 441, 22050, 8000)));  // 200 ms
     test::write_file(effect, test::wave_file(test::sine(2205, 441, 22050, 8000)));
     const test::ChildResult r = test::run_child(
         {MEDIA_GAME},
-        {{"MEDIA_GAME_MUSIC", music}, {"MEDIA_GAME_SOUND", effect}, {"TMPDIR", dir.path()},
+        {{"MEDIA_GAME_MUSIC", music}, {"MEDIA_GAME_SOUND", effect}, {test::k_temp_variable, dir.path()},
          {"CORVANE_AUTOMATION", "1"}},
         false, 30000);
     ASSERT_EQ(r.exit_code, 0) << r.output;

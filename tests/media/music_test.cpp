@@ -1,5 +1,7 @@
 // Music through the media player with its silent output (which keeps real
-// time) or its file output (which writes what would be heard).
+// time) or its file output (which writes what would be heard). On Windows
+// the media window plays on the system's output (a silent device in the
+// Windows stage).
 #include "app/media.hpp"
 
 #include "runtime/app_state.hpp"
@@ -270,6 +272,8 @@ TEST_F(MusicTest, AFileThePlayerCannotReadIsNotDetected) {
     EXPECT_EQ(music_is_playing(), 0);
 }
 
+#ifndef _WIN32
+// The Windows media window has no file output to measure.
 // Root mean square of the samples in a WAVE file the file output wrote
 // (16-bit integers or 32-bit floats), full scale 1.0.
 double written_level(const std::string& path) {
@@ -330,6 +334,7 @@ TEST_F(MusicTest, TheWrittenOutputCarriesTheToneAtTheVolumeAsked) {
     plat::media_close(p);
     EXPECT_NEAR(written_level(quiet) / level, 0.125, 0.01);
 }
+#endif
 
 }  // namespace
 }  // namespace crv

@@ -207,6 +207,7 @@ TEST_F(SoundTest, UnreadableFilesAreNoSuchFileAndEmptyTheSlot) {
     test::write_file(not_riff, bytes);
     test::TempDir log_dir;
     test::ScopedEnv temp("TMPDIR", log_dir.path().c_str());
+    test::ScopedEnv windows_temp("TMP", log_dir.path().c_str());  // where Windows keeps the log
     for (const std::string& name : {not_riff, dir_.file("missing.wav")}) {
         set_error(0);
         sound_load(name.c_str(), 10, 1);
