@@ -1,8 +1,7 @@
 // Windows of other processes on Windows: found by title among the
 // top-level windows, closed through the system menu's close command, keys
-// posted as the keyboard's own messages (what xdotool's "--window" does on
-// X11: the window gets them whether or not it has the focus), screenshots
-// copied from the screen.
+// sent through the system's input to the window, given the focus first,
+// screenshots copied from the screen.
 #include "tests/support/x11_client.hpp"
 
 #include "platform/win32/win32_api.hpp"
@@ -80,16 +79,16 @@ bool key_named(const std::string& name, Key& key) {
     return false;
 }
 
-// The message a key change arrives as: while Alt is held the keys are
-// system keys and carry the context flag (bit 29); releases carry the
-// previous-state and transition flags (bits 30, 31).
-void post_key(HWND window, const Key& key, bool down, bool alt_held) {
-    LPARAM lparam = 1 | static_cast<LPARAM>(key.scan) << 16;
-    if (key.extended) lparam |= LPARAM{1} << 24;
-    if (alt_held) lparam |= LPARAM{1} << 29;
-    if (!down) lparam |= (LPARAM{1} << 30) | (LPARAM{1} << 31);
-    UINT message = down ? (alt_held ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt_held ? WM_SYSKEYUP : WM_KEYUP);
-    PostMessageW(window, message, key.virtual_key, lparam);
+// A key change as the keyboard makes it: through the system's input, so
+// that a game reading the keyboard device sees it as well as one reading
+// the window's key messages. It goes to the window that has the focus.
+void send_key(const Key& key, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(key.virtual_key);
+    input.ki.wScan = static_cast<WORD>(key.scan);
+    input.ki.dwFlags = (key.extended ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
+    SendInput(1, &input, sizeof input);
 }
 
 }  // namespace
@@ -164,18 +163,14 @@ void press_keys(std::uint64_t window, const std::string& keys) {
         if (key_named(keys.substr(start, end - start), key)) held.push_back(key);
         start = end + 1;
     }
-    HWND w = handle_of(window);
-    bool alt = false;
-    for (const Key& key : held) {
-        if (key.virtual_key == VK_MENU) alt = true;
-        post_key(w, key, true, alt);
-    }
+    // The keys go to the focused window, so the window is given the focus
+    // first and a moment to take it.
+    SetForegroundWindow(handle_of(window));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (const Key& key : held) send_key(key, true);
     // Held for a moment: the game reads key states once a frame.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (auto key = held.rbegin(); key != held.rend(); ++key) {
-        if (key->virtual_key == VK_MENU) alt = false;
-        post_key(w, *key, false, alt);
-    }
+    for (auto key = held.rbegin(); key != held.rend(); ++key) send_key(*key, false);
 }
 
 bool save_screenshot(std::uint64_t window, const std::string& ppm_path) {
