@@ -43,8 +43,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -285,7 +286,7 @@ void draw_glyph(Image& image, const Glyph& g, int cx, int cy, int cw, int ch, in
 // Writes beside the target first, so that a failed write leaves an
 // existing file as it was.
 bool write_png(const std::string& path, const Image& image, std::string& reason) {
-    const std::string temporary = path + ".crvfont-" + std::to_string(::getpid());
+    const std::string temporary = path + ".crvfont-" + std::to_string(std::random_device{}());
     std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (f == nullptr) {
         reason = std::strerror(errno);
@@ -307,9 +308,15 @@ bool write_png(const std::string& path, const Image& image, std::string& reason)
         reason = std::strerror(errno);
         ok = false;
     }
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        reason = std::strerror(errno);
-        ok = false;
+    if (ok) {
+        // Replaces an existing file on every system (std::rename does not
+        // on Windows).
+        std::error_code error;
+        std::filesystem::rename(temporary, path, error);
+        if (error) {
+            reason = error.message();
+            ok = false;
+        }
     }
     if (!ok) std::remove(temporary.c_str());
     return ok;
