@@ -44,40 +44,38 @@ public:
     }
 
     std::int32_t capacity() const noexcept { return capacity_; }
-    std::int32_t size() const noexcept { return size_; }
-    bool empty() const noexcept { return size_ == 0; }
-    bool full() const noexcept { return size_ == capacity_; }
+    std::int32_t size() const noexcept { return size_ - (taken_ ? 1 : 0); }
+    bool empty() const noexcept { return size() == 0; }
+    bool full() const noexcept { return size() == capacity_; }
 
     // The node of lowest f, the earliest inserted among equals; null when
     // empty.
-    Node* top() const noexcept { return size_ > 0 ? &pool_.node(ids_[0]) : nullptr; }
+    Node* top() noexcept {
+        if (taken_) remove_top();
+        return size_ > 0 ? &pool_.node(ids_[0]) : nullptr;
+    }
+    // Takes out the node of top(). Its entry stays in the top slot until the
+    // next change: the planner pushes the node's neighbours next, and the
+    // first of them then takes that slot and sinks from there, which costs
+    // one pass down the heap instead of a removal and an insertion.
     Node* pop() noexcept {
+        if (taken_) remove_top();
         if (size_ == 0) return nullptr;
         Node* node = &pool_.node(ids_[0]);
         node->open_slot = -1;
-        --size_;
-        const std::uint64_t last_key = keys_[size_];
-        const std::uint32_t last_id = ids_[size_];
-        keys_[size_] = k_empty;
-        if (size_ == 0) return node;
-        // The hole left at the top goes all the way down along the least
-        // children, then the last entry rises into it from there: it
-        // usually belongs near the bottom, and a descent that never stops
-        // early has no branch to mispredict.
-        std::int32_t slot = 0;
-        for (std::int32_t first = 1; first < size_; first = 4 * slot + 1) {
-            const std::int32_t least = least_child(first);
-            place(slot, keys_[least], ids_[least]);
-            slot = least;
-        }
-        sift_up(slot, last_key, last_id);
+        taken_ = true;
         return node;
     }
     // Adds a node of the pool that is not in the heap, ranked after every
     // node inserted before it. f must not be negative or NaN.
     bool push(Node* node) noexcept {
-        if (node == nullptr || size_ == capacity_) return false;
+        if (node == nullptr || size() == capacity_) return false;
         const std::uint32_t rank = take_rank();
+        if (taken_) {
+            taken_ = false;
+            sift_down(0, key_of(node->f, rank), pool_.index_of(node));
+            return true;
+        }
         keys_[size_ + k_spare] = k_empty;
         sift_up(size_++, key_of(node->f, rank), pool_.index_of(node));
         return true;
@@ -86,6 +84,7 @@ public:
     // if it were inserted now.
     bool reinsert(Node* node) noexcept {
         if (!holds(node)) return false;
+        if (taken_) remove_top();
         const std::uint32_t rank = take_rank();  // may move the node
         const std::int32_t slot = node->open_slot;
         const std::uint64_t key = key_of(node->f, rank);
@@ -103,6 +102,7 @@ public:
     // the pool with this).
     void clear() noexcept {
         size_ = 0;
+        taken_ = false;
         if (keys_ != nullptr) std::fill_n(keys_.get(), k_spare, k_empty);
         next_rank_ = 0;
     }
@@ -112,6 +112,27 @@ public:
     void set_next_rank(std::uint32_t rank) noexcept { next_rank_ = rank; }
 
 private:
+    // Removes the entry in the top slot, whose node pop already gave out.
+    void remove_top() noexcept {
+        taken_ = false;
+        --size_;
+        const std::uint64_t last_key = keys_[size_];
+        const std::uint32_t last_id = ids_[size_];
+        keys_[size_] = k_empty;
+        if (size_ == 0) return;
+        // The hole left at the top goes all the way down along the least
+        // children, then the last entry rises into it from there: it
+        // usually belongs near the bottom, and a descent that never stops
+        // early has no branch to mispredict.
+        std::int32_t slot = 0;
+        for (std::int32_t first = 1; first < size_; first = 4 * slot + 1) {
+            const std::int32_t least = least_child(first);
+            place(slot, keys_[least], ids_[least]);
+            slot = least;
+        }
+        sift_up(slot, last_key, last_id);
+    }
+
     // A key holds f in the high half and the rank in the low half: since f
     // is never negative, its bits order like the float, so one integer
     // comparison orders by f and then by rank. The slots behind the last
@@ -125,7 +146,10 @@ private:
         return (std::uint64_t{std::bit_cast<std::uint32_t>(f)} << 32) | rank;
     }
     std::uint32_t take_rank() noexcept {
-        if (next_rank_ == UINT32_MAX) rerank();
+        if (next_rank_ == UINT32_MAX) {
+            if (taken_) remove_top();
+            rerank();
+        }
         return next_rank_++;
     }
     // Ranks the nodes held 0, 1, ... in their order. A sorted array is a
@@ -199,7 +223,8 @@ private:
     std::unique_ptr<std::uint64_t[]> keys_;
     std::unique_ptr<std::uint32_t[]> ids_;  // pool index of each slot's node
     std::int32_t capacity_ = 0;
-    std::int32_t size_ = 0;
+    std::int32_t size_ = 0;  // slots in use, the taken top included
+    bool taken_ = false;     // the top slot's node was given out by pop
     std::uint32_t next_rank_ = 0;
 };
 
