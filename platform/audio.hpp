@@ -28,6 +28,15 @@ struct AudioFormat {
     int block_align = 0;      // bytes per frame: channels x bits / 8
 };
 
+// Whether a format is one of the above, with a rate a device can take
+// (up to a million frames per second).
+inline bool audio_format_usable(const AudioFormat& format) {
+    return format.channels >= 1 && format.channels <= 2 &&
+           (format.bits_per_sample == 8 || format.bits_per_sample == 16) &&
+           format.block_align == format.channels * format.bits_per_sample / 8 && format.samples_per_second > 0 &&
+           format.samples_per_second <= 1000000;
+}
+
 struct AudioCaps {
     int output_rate = 0;  // frames per second the device mixes at
     int max_voices = 0;   // voices that can exist at once

@@ -169,11 +169,7 @@ bool audio_render(AudioDevice* device, float* out, int frames) {
 
 AudioSample* audio_sample_create(AudioDevice* device, const AudioFormat& format, const std::uint8_t* data,
                                  std::size_t bytes) {
-    if (device == nullptr || data == nullptr) return nullptr;
-    if (format.channels < 1 || format.channels > 2) return nullptr;
-    if (format.bits_per_sample != 8 && format.bits_per_sample != 16) return nullptr;
-    if (format.block_align != format.channels * format.bits_per_sample / 8) return nullptr;
-    if (format.samples_per_second <= 0) return nullptr;
+    if (device == nullptr || data == nullptr || !audio_format_usable(format)) return nullptr;
     const std::size_t frames = bytes / static_cast<std::size_t>(format.block_align);
     if (frames == 0 || frames > 0x7fffffff / 4) return nullptr;
     if (!make_current(device)) return nullptr;

@@ -243,11 +243,7 @@ bool audio_render(AudioDevice* device, float* out, int frames) {
 
 AudioSample* audio_sample_create(AudioDevice* device, const AudioFormat& format, const std::uint8_t* data,
                                  std::size_t bytes) {
-    if (device == nullptr || data == nullptr) return nullptr;
-    if (format.channels < 1 || format.channels > 2) return nullptr;
-    if (format.bits_per_sample != 8 && format.bits_per_sample != 16) return nullptr;
-    if (format.block_align != format.channels * format.bits_per_sample / 8) return nullptr;
-    if (format.samples_per_second <= 0 || format.samples_per_second > 1000000) return nullptr;
+    if (device == nullptr || data == nullptr || !audio_format_usable(format)) return nullptr;
     const std::size_t frames = bytes / static_cast<std::size_t>(format.block_align);
     // DirectSound buffers are at most 0x0FFFFFFF bytes.
     if (frames == 0 || frames * static_cast<std::size_t>(format.block_align) > DSBSIZE_MAX) return nullptr;
