@@ -774,7 +774,7 @@ TEST_F(Scene, CollisionDisplayDrawsTheTestedShapes) {
 
 TEST_F(Scene, FailedObjectLoadsSayWhyInTheLog) {
     test::TempDir dir;
-    test::ScopedEnv temp("TMPDIR", dir.path().c_str());
+    test::ScopedEnv temp(test::k_temp_variable, dir.path().c_str());
     const std::string junk = dir.file("junk.zvd");
     std::ofstream(junk, std::ios::binary) << "not a mesh";
     const std::string missing = dir.file("missing.zvd");
@@ -788,7 +788,7 @@ TEST_F(Scene, FailedObjectLoadsSayWhyInTheLog) {
 
 TEST_F(Scene, FailedSavesSayWhyInTheLog) {
     test::TempDir dir;
-    test::ScopedEnv temp("TMPDIR", dir.path().c_str());
+    test::ScopedEnv temp(test::k_temp_variable, dir.path().c_str());
     box_object(2, 1, 1, 1);
     const std::string unwritable = dir.file("no-such-folder/out.zvd");
     EXPECT_FALSE(crv::save_object(2, unwritable.c_str()));
@@ -809,7 +809,7 @@ TEST(Example, SceneRunsHeadlessAndShowsItsObjects) {
     test::TempDir dir;
     test::ChildResult r = test::run_child({CRV_SCENE3D, "12"},
                                           {{"CORVANE_AUTOMATION", "1"},
-                                           {"TMPDIR", dir.path()},
+                                           {test::k_temp_variable, dir.path()},
                                            {"CORVANE_CAPTURE_FRAMES", dir.path() + ":10"}},
                                           false, 40000);
     EXPECT_EQ(r.exit_code, 0) << r.output;

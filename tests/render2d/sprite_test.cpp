@@ -131,7 +131,7 @@ TEST_F(Sprites, LoadingFilesRecordsTheErrorCode) {
     {
         // The game's calls name what failed and why in the debug log.
         test::TempDir log_dir;
-        test::ScopedEnv temp("TMPDIR", log_dir.path().c_str());
+        test::ScopedEnv temp(test::k_temp_variable, log_dir.path().c_str());
         crv::sprite_load(damaged.c_str(), 2);
         crv::background_load(dir.file("missing.png").c_str());
         crv::sprite_load(bmp.c_str(), 2);
