@@ -21,9 +21,9 @@ suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests too
 # Display programs built and run here, one at a time on the virtual X
 # server: Veltrack driven from outside and under crvdbg; the keyboard, mouse
 # and waits, driven through Wine's windows with xdotool; the 2D and 3D
-# drawing against their golden pictures. The frame tests still use Xlib
-# directly, and the examples' tests are not built for Windows yet.
-display_suites=(game_tests input_display_tests render2d_tests gfx3d_display_tests)
+# drawing against their golden pictures; the application frame seen from
+# outside. The examples are not built for Windows yet, nor their tests.
+display_suites=(game_tests input_display_tests render2d_tests gfx3d_display_tests frame_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
   suites+=("fuzz_replay_$target")
 done
@@ -51,6 +51,12 @@ excluded=(
   # driver's matrix path; under Wine that path runs in the host's driver
   # with the host's sine and cosine, the batch with the Windows C library's.
   'Batch\.TurnedAndZoomedSpritesMatchTheMatrixPath'
+  # Under Wine the focus given to another process's window (the test's own
+  # window, or the game's window by the test) does not reach the game as
+  # the activation it gets on Windows and on Linux; the cause is not found
+  # yet. Veltrack's focus test, which checks that it does not pause, runs.
+  'Frame\.FocusLossPausesAndFocusResumes'
+  'Frame\.APauseTheGameAsksForEndsWhenTheWindowIsActive'
 )
 
 step_start=0

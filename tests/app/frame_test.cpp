@@ -11,9 +11,6 @@
 #include <functional>
 #include <thread>
 
-// After the test framework, whose names the X headers' macros would hit.
-#include <X11/Xlib.h>
-
 namespace crv {
 namespace {
 
@@ -40,20 +37,10 @@ int count_of(const std::string& text, const std::string& part) {
     return n;
 }
 
-// The size of the virtual X screen the tests run on.
-bool screen_size(int* width, int* height) {
-    Display* d = XOpenDisplay(nullptr);
-    if (d == nullptr) return false;
-    *width = DisplayWidth(d, DefaultScreen(d));
-    *height = DisplayHeight(d, DefaultScreen(d));
-    XCloseDisplay(d);
-    return true;
-}
-
 TEST(Frame, FocusLossPausesAndFocusResumes) {
     test::TempDir tmp;
     test::RunningChild game(FRAME_GAME, tmp.file("out.txt"),
-                            {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "pause"}});
+                            {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "pause"}});
     std::uint64_t window = test::find_window("FrameGame", 20000);
     ASSERT_NE(window, 0u);
     test::focus_window(window);
@@ -100,7 +87,7 @@ TEST(Frame, ScreenModeChangesPresentFiveFrames) {
         test::TempDir tmp;
         test::ChildResult r = test::run_child(
             {FRAME_GAME},
-            {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "screen"}, {"CRV_TEST_FULL", c.full}},
+            {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "screen"}, {"CRV_TEST_FULL", c.full}},
             false);
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.output, std::string(c.output) + "callback: quit\nexit\n") << c.full;
@@ -113,11 +100,11 @@ TEST(Frame, FullScreenInTheDisplaysOwnModeSucceeds) {
     // The one mode the virtual display has is its own size: the switch
     // takes, and the window covers the screen.
     int width = 0, height = 0;
-    ASSERT_TRUE(screen_size(&width, &height));
+    ASSERT_TRUE(test::screen_size(&width, &height));
     std::string size = std::to_string(width) + "x" + std::to_string(height);
     test::TempDir tmp;
     test::ChildResult r = test::run_child({FRAME_GAME},
-                                          {{"TMPDIR", tmp.path()},
+                                          {{test::k_temp_variable, tmp.path()},
                                            {"CORVANE_AUTOMATION", "1"},
                                            {"CRV_TEST_GAME", "screen"},
                                            {"CRV_TEST_FULL", "1"},
@@ -131,7 +118,7 @@ TEST(Frame, FullScreenInTheDisplaysOwnModeSucceeds) {
 TEST(Frame, MultisampledWindowShowsWhatIsDrawn) {
     test::TempDir tmp;
     test::ChildResult r = test::run_child({FRAME_GAME},
-                                          {{"TMPDIR", tmp.path()},
+                                          {{test::k_temp_variable, tmp.path()},
                                            {"CORVANE_AUTOMATION", "1"},
                                            {"CRV_TEST_GAME", "multisample"},
                                            {"CORVANE_CAPTURE_FRAMES", tmp.path() + ":4"}},
@@ -154,7 +141,7 @@ TEST(Frame, APauseTheGameAsksForEndsWhenTheWindowIsActive) {
     for (const char* mode : {"selfpause", "pausebreak"}) {
         test::TempDir tmp;
         test::RunningChild game(FRAME_GAME, tmp.file("out.txt"),
-                                {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", mode}});
+                                {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", mode}});
         std::uint64_t window = test::find_window("FrameGame", 20000);
         ASSERT_NE(window, 0u);
         ASSERT_TRUE(eventually([&] { return tmp.read("out.txt").find("ready\n") != std::string::npos; })) << mode;
@@ -183,7 +170,7 @@ TEST(Frame, OpeningADocumentEndsTheProgramWhileEscapeQuits) {
         test::TempDir tmp;
         test::ChildResult r = test::run_child(
             {FRAME_GAME},
-            {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "shell"}, {"CRV_TEST_ESCAPE", c.escape}},
+            {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "shell"}, {"CRV_TEST_ESCAPE", c.escape}},
             false);
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.output, c.goes_on ? "after open\ncallback: quit\nexit\n" : "callback: quit\nexit\n") << c.escape;
@@ -197,7 +184,7 @@ TEST(Frame, GlExtensionQueryAnswersOnlyForEntryPointsTheDriverHas) {
     // comes from the renderer's lookup, which checks the extension first.
     test::TempDir tmp;
     test::ChildResult r = test::run_child(
-        {FRAME_GAME}, {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "glext"}}, false);
+        {FRAME_GAME}, {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "glext"}}, false);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.output, "glext 1 0 0\ncallback: quit\nexit\n");
 }
@@ -206,7 +193,7 @@ TEST(Frame, ShowCommandZeroKeepsTheWindowHidden) {
     test::TempDir tmp;
     test::ChildResult r = test::run_child(
         {FRAME_GAME},
-        {{"TMPDIR", tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "hidden"}, {"CORVANE_SHOW_COMMAND", "0"}},
+        {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "hidden"}, {"CORVANE_SHOW_COMMAND", "0"}},
         false);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.output, "visible 0\ncallback: quit\nexit\n");

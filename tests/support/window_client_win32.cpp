@@ -173,6 +173,12 @@ void press_keys(std::uint64_t window, const std::string& keys) {
     for (auto key = held.rbegin(); key != held.rend(); ++key) send_key(*key, false);
 }
 
+bool screen_size(int* width, int* height) {
+    *width = GetSystemMetrics(SM_CXSCREEN);
+    *height = GetSystemMetrics(SM_CYSCREEN);
+    return *width > 0 && *height > 0;
+}
+
 bool save_screenshot(std::uint64_t window, const std::string& ppm_path) {
     HWND w = handle_of(window);
     RECT inside{};

@@ -155,6 +155,15 @@ void press_keys(std::uint64_t window, const std::string& keys) {
         shell("xdotool keyup " + keys + " 2>/dev/null");
 }
 
+bool screen_size(int* width, int* height) {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return false;
+    *width = DisplayWidth(d, DefaultScreen(d));
+    *height = DisplayHeight(d, DefaultScreen(d));
+    XCloseDisplay(d);
+    return true;
+}
+
 bool save_screenshot(std::uint64_t window, const std::string& ppm_path) {
     return shell("import -window " + std::to_string(window) + " -depth 8 'ppm:" + ppm_path + "' 2>/dev/null") == 0;
 }

@@ -34,6 +34,8 @@ private:
 // "Escape" or "alt+F4"): with xdotool on Linux, as the keyboard's messages
 // to the window on Windows.
 void press_keys(std::uint64_t window, const std::string& keys);
+// The size of the screen the windows are on; false when it cannot be told.
+bool screen_size(int* width, int* height);
 // The window's inside as the screen shows it, taken from outside the
 // program, saved as a binary PPM file (rows top-down); false when it cannot
 // be taken.
