@@ -53,6 +53,9 @@ public:
     // The index-th node (counting from 0) of the pool, handed out or not;
     // the index must be below count().
     Node& node(std::uint32_t index) const noexcept { return nodes_[index]; }
+    // The first node of the pool (null before reserve); node(i) is
+    // nodes()[i].
+    Node* nodes() const noexcept { return nodes_.get(); }
     // The index of a node of this pool.
     std::uint32_t index_of(const Node* node) const noexcept {
         return static_cast<std::uint32_t>(node - nodes_.get());

@@ -124,11 +124,13 @@ private:
         // children, then the last entry rises into it from there: it
         // usually belongs near the bottom, and a descent that never stops
         // early has no branch to mispredict.
+        const Slots at = slots();
+        const std::int32_t size = size_;
         std::int32_t slot = 0;
-        for (std::int32_t first = 1; first < size_; first = 4 * slot + 1) {
-            const std::int32_t least = least_child(first);
-            place(slot, keys_[least], ids_[least]);
-            slot = least;
+        for (std::int32_t first = 1; first < size; first = 4 * slot + 1) {
+            const Least least = least_child(at.keys, first);
+            at.place(slot, least.key, at.ids[least.slot]);
+            slot = least.slot;
         }
         sift_up(slot, last_key, last_id);
     }
@@ -181,40 +183,63 @@ private:
         }
         next_rank_ = static_cast<std::uint32_t>(size_);
     }
+    // The arrays and the pool in locals: the loops below store through
+    // them, and members would have to be read again after every store.
+    struct Slots {
+        std::uint64_t* keys;
+        std::uint32_t* ids;
+        Node* nodes;
+        void place(std::int32_t slot, std::uint64_t key, std::uint32_t id) const noexcept {
+            keys[slot] = key;
+            ids[slot] = id;
+            nodes[id].open_slot = slot;
+        }
+    };
+    Slots slots() const noexcept { return Slots{keys_.get(), ids_.get(), pool_.nodes()}; }
+
     // Moves the hole at slot up until the entry fits there.
     void sift_up(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
+        const Slots at = slots();
         while (slot > 0) {
             const std::int32_t parent = (slot - 1) >> 2;
-            if (!(key < keys_[parent])) break;
-            place(slot, keys_[parent], ids_[parent]);
+            if (!(key < at.keys[parent])) break;
+            at.place(slot, at.keys[parent], at.ids[parent]);
             slot = parent;
         }
-        place(slot, key, id);
+        at.place(slot, key, id);
     }
-    // The least of the four children from first on; slots past the end
-    // hold k_empty, so a group is always compared whole. Written so that the
-    // compiler can pick without jumping.
-    std::int32_t least_child(std::int32_t first) const noexcept {
-        const std::uint64_t* group = keys_.get() + first;
-        const std::int32_t a = group[1] < group[0] ? 1 : 0;
-        const std::int32_t b = group[3] < group[2] ? 3 : 2;
-        return first + (group[b] < group[a] ? b : a);
+    // The least of the four children from first on, and its key; slots
+    // past the end hold k_empty, so a group is always compared whole. The
+    // picks are masks rather than conditions: the compiler turns a
+    // condition into a jump here, and which child is least is a coin toss
+    // that the processor would guess wrong half of the time.
+    struct Least {
+        std::int32_t slot;
+        std::uint64_t key;
+    };
+    static Least least_child(const std::uint64_t* keys, std::int32_t first) noexcept {
+        const std::uint64_t* group = keys + first;
+        const auto pick = [](std::uint64_t x, std::uint64_t y, std::uint64_t take_y) { return x ^ ((x ^ y) & take_y); };
+        const std::uint64_t take1 = std::uint64_t{0} - (group[1] < group[0]);
+        const std::uint64_t take3 = std::uint64_t{0} - (group[3] < group[2]);
+        const std::uint64_t key_a = pick(group[0], group[1], take1);
+        const std::uint64_t key_b = pick(group[2], group[3], take3);
+        const std::uint64_t take_b = std::uint64_t{0} - (key_b < key_a);
+        const std::uint64_t slot = pick(take1 & 1, 2 | (take3 & 1), take_b);
+        return Least{first + static_cast<std::int32_t>(slot), pick(key_a, key_b, take_b)};
     }
     // Moves the hole at slot down along the least children until the entry
     // fits there.
     void sift_down(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
-        for (std::int32_t first = 4 * slot + 1; first < size_; first = 4 * slot + 1) {
-            const std::int32_t least = least_child(first);
-            if (!(keys_[least] < key)) break;
-            place(slot, keys_[least], ids_[least]);
-            slot = least;
+        const Slots at = slots();
+        const std::int32_t size = size_;
+        for (std::int32_t first = 4 * slot + 1; first < size; first = 4 * slot + 1) {
+            const Least least = least_child(at.keys, first);
+            if (!(least.key < key)) break;
+            at.place(slot, least.key, at.ids[least.slot]);
+            slot = least.slot;
         }
-        place(slot, key, id);
-    }
-    void place(std::int32_t slot, std::uint64_t key, std::uint32_t id) noexcept {
-        keys_[slot] = key;
-        ids_[slot] = id;
-        pool_.node(id).open_slot = slot;
+        at.place(slot, key, id);
     }
 
     const NodeFactory& pool_;
