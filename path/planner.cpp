@@ -79,16 +79,26 @@ bool Planner::configure(const PlannerConfig& config) {
     const double highest = std::max({most[0], most[1], most[2], most[3]});
     const float dearest = highest >= double{FLT_MAX} ? FLT_MAX : static_cast<float>(highest);
     if (!(dearest > 0.0f)) return false;
-    auto grid = std::make_unique_for_overwrite<Cell[]>(count);
-    for (i = 0; i < count; ++i) {
-        // Scaled whether blocked or not, so that the loop has no jumps and
-        // the compiler can do several cells at once.
-        const float cost = source_cost(config.values[i]);
-        const float scaled = cost / dearest + 1.0f;
-        const bool blocked = cost == k_blocked_cell;
-        grid[i] = Cell{blocked ? k_blocked_cell : scaled, blocked ? k_blocked_g : k_fresh_g, 0};
+    const auto stride = static_cast<std::size_t>(w) + 2;
+    const std::size_t grid_cells = stride * (static_cast<std::size_t>(h) + 2);
+    auto grid = std::make_unique_for_overwrite<Cell[]>(grid_cells);
+    constexpr Cell border{k_blocked_cell, k_blocked_g, 0};
+    std::fill_n(grid.get(), stride + 1, border);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(h); ++y) {
+        const double* values = config.values + y * static_cast<std::size_t>(w);
+        Cell* row = grid.get() + (y + 1) * stride + 1;
+        for (std::size_t x = 0; x < static_cast<std::size_t>(w); ++x) {
+            // Scaled whether blocked or not, so that the loop has no jumps
+            // and the compiler can do several cells at once.
+            const float cost = source_cost(values[x]);
+            const float scaled = cost / dearest + 1.0f;
+            const bool blocked = cost == k_blocked_cell;
+            row[x] = Cell{blocked ? k_blocked_cell : scaled, blocked ? k_blocked_g : k_fresh_g, 0};
+        }
+        row[w] = border;  // the right border, then the left one of the next row
+        row[w + 1] = border;
     }
-
+    std::fill_n(grid.get() + (static_cast<std::size_t>(h) + 1) * stride, stride, border);
     const auto all = static_cast<std::int32_t>(cells);
     pool_.reserve(config.pool_size > 0 ? config.pool_size : all);
     open_.reserve(config.open_capacity > 0 ? config.open_capacity : all);
@@ -178,6 +188,7 @@ bool AStarPlanner::search() {
     const Cell* cells = cells_.get();
     const std::int32_t width = width_;
     const std::int32_t height = height_;
+    const std::int64_t stride = this->stride();
     while (!open_.empty()) {
         Node* current = open_.pop();
         const std::int32_t x = current->x;
@@ -197,12 +208,9 @@ bool AStarPlanner::search() {
             // four are settled first, without jumps (a step off the map
             // looks at a blocked cell outside it); only the steps left over
             // go on, in order.
-            static constexpr Cell k_outside{k_blocked_cell, k_blocked_g, 0};
             const float g = current->g;
-            const Cell* const next[4] = {y > 0 ? &cells[here - width] : &k_outside,
-                                         x + 1 < width ? &cells[here + 1] : &k_outside,
-                                         x > 0 ? &cells[here - 1] : &k_outside,
-                                         y + 1 < height ? &cells[here + width] : &k_outside};
+            const Cell* const next[4] = {&cells[here - stride], &cells[here + 1], &cells[here - 1],
+                                         &cells[here + stride]};
             unsigned better = 0;
             for (unsigned k = 0; k < 4; ++k)
                 better |= static_cast<unsigned>(g + next[k]->cost < next[k]->g) << k;
@@ -271,8 +279,8 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     // The node is expanded after the nodes now open ahead of it, and then
     // looks at the rows above and below; on a large map those are often
     // no longer (or not yet) in the cache, so ask for them now.
-    if (ny > 0) __builtin_prefetch(&cells_[cell - width_]);
-    if (ny + 1 < height_) __builtin_prefetch(&cells_[cell + width_]);
+    __builtin_prefetch(&cells_[cell - stride()]);
+    __builtin_prefetch(&cells_[cell + stride()]);
     return true;
 }
 

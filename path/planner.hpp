@@ -106,8 +106,12 @@ protected:
     static constexpr float k_fresh_g = std::numeric_limits<float>::infinity();
     static constexpr float k_blocked_g = -std::numeric_limits<float>::infinity();
 
+    // The grid has a blocked border one cell wide around the map, so that
+    // the neighbours of any map cell are grid cells and no step needs a
+    // bounds check; a row of the grid is width + 2 cells.
+    std::int64_t stride() const noexcept { return std::int64_t{width_} + 2; }
     std::int64_t cell_index(std::int32_t x, std::int32_t y) const noexcept {
-        return x + std::int64_t{width_} * y;
+        return (x + 1) + stride() * (y + 1);
     }
     void close_node(Node* node) noexcept { closed_.insert_new(node); }
     // Makes a fresh node the node of its cell.
