@@ -247,24 +247,7 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     if (!(g < entry.g)) return true;
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
-    if (entry.node != 0) {
-        Node* node = &pool_.node(entry.node - 1);
-        const bool closed = node->open_slot < 0;
-        if (closed && open_.full()) return false;
-        entry.g = g;
-        node->parent = pool_.index_of(current);
-        node->g = g;
-        node->f = f;
-        if (closed) {
-            // It leaves the closed table and is opened again.
-            NodeHashTable::Cursor cursor = closed_.find(nx, ny);
-            closed_.erase_found(cursor);
-            open_.push(node);
-        } else {
-            open_.reinsert(node);
-        }
-        return true;
-    }
+    if (entry.node != 0) return improve(current, entry, g, f);
     if (open_.full()) return false;
     Node* node = pool_.take_node();
     if (node == nullptr) return false;
@@ -281,6 +264,25 @@ bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::i
     // no longer (or not yet) in the cache, so ask for them now.
     __builtin_prefetch(&cells_[cell - stride()]);
     __builtin_prefetch(&cells_[cell + stride()]);
+    return true;
+}
+
+bool AStarPlanner::improve(Node* current, Cell& entry, float g, float f) noexcept {
+    Node* node = &pool_.node(entry.node - 1);
+    const bool closed = node->open_slot < 0;
+    if (closed && open_.full()) return false;
+    entry.g = g;
+    node->parent = pool_.index_of(current);
+    node->g = g;
+    node->f = f;
+    if (closed) {
+        // It leaves the closed table and is opened again.
+        NodeHashTable::Cursor cursor = closed_.find(node->x, node->y);
+        closed_.erase_found(cursor);
+        open_.push(node);
+    } else {
+        open_.reinsert(node);
+    }
     return true;
 }
 
