@@ -68,16 +68,18 @@ public:
     }
     // Adds a node of the pool that is not in the heap, ranked after every
     // node inserted before it. f must not be negative or NaN.
-    bool push(Node* node) noexcept {
-        if (node == nullptr || size() == capacity_) return false;
+    bool push(Node* node) noexcept { return node != nullptr && push(node, pool_.index_of(node)); }
+    // push for a caller that knows the node's pool index.
+    bool push(Node* node, std::uint32_t id) noexcept {
+        if (size() == capacity_) return false;
         const std::uint32_t rank = take_rank();
         if (taken_) {
             taken_ = false;
-            sift_down(0, key_of(node->f, rank), pool_.index_of(node));
+            sift_down(0, key_of(node->f, rank), id);
             return true;
         }
         keys_[size_ + k_spare] = k_empty;
-        sift_up(size_++, key_of(node->f, rank), pool_.index_of(node));
+        sift_up(size_++, key_of(node->f, rank), id);
         return true;
     }
     // Takes a node in the heap out and puts it back with its current f, as

@@ -200,6 +200,7 @@ bool AStarPlanner::search() {
             return true;
         }
         const std::int64_t here = cell_index(x, y);
+        const std::uint32_t current_id = pool_.index_of(current);
         bool room = true;
         if (!diagonal_moves) {
             // The four orthogonal steps of k_steps, in their order. Most
@@ -218,7 +219,7 @@ bool AStarPlanner::search() {
             constexpr std::int32_t dy[4] = {-1, 0, 0, 1};
             for (; better != 0 && room; better &= better - 1) {
                 const auto k = static_cast<unsigned>(std::countr_zero(better));
-                room = relax(current, x + dx[k], y + dy[k], next[k] - cells, g + next[k]->cost);
+                room = relax(current_id, x + dx[k], y + dy[k], next[k] - cells, g + next[k]->cost);
             }
         } else {
             for (const Step& step : k_steps) {
@@ -228,7 +229,7 @@ bool AStarPlanner::search() {
                 const std::int64_t cell = cell_index(nx, ny);
                 const float cost = cells[cell].cost;
                 if (cost == k_blocked_cell) continue;
-                room = relax(current, nx, ny, cell, current->g + (step.diagonal ? cost * diagonal_factor : cost));
+                room = relax(current_id, nx, ny, cell, current->g + (step.diagonal ? cost * diagonal_factor : cost));
                 if (!room) break;
             }
         }
@@ -242,37 +243,40 @@ bool AStarPlanner::search() {
     return true;
 }
 
-bool AStarPlanner::relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept {
+bool AStarPlanner::relax(std::uint32_t current, std::int32_t nx, std::int32_t ny, std::int64_t cell,
+                         float g) noexcept {
     Cell& entry = cells_[cell];
     if (!(g < entry.g)) return true;
     const auto distance = static_cast<float>(std::abs(config_.goal_x - nx) + std::abs(config_.goal_y - ny));
     const float f = g + config_.weight * (distance - g);
     if (entry.node != 0) return improve(current, entry, g, f);
     if (open_.full()) return false;
+    const auto id = static_cast<std::uint32_t>(pool_.next_free());
     Node* node = pool_.take_node();
     if (node == nullptr) return false;
-    node->parent = pool_.index_of(current);
+    node->parent = current;
     node->x = nx;
     node->y = ny;
     node->f = f;
     node->g = g;
     node->bucket_next = k_no_node;
-    open_.push(node);
-    own_cell(node, cell);
+    open_.push(node, id);
+    entry.g = g;
+    entry.node = id + 1;
     // The node is expanded after the nodes now open ahead of it, and then
     // looks at the rows above and below; on a large map those are often
     // no longer (or not yet) in the cache, so ask for them now.
-    __builtin_prefetch(&cells_[cell - stride()]);
-    __builtin_prefetch(&cells_[cell + stride()]);
+    __builtin_prefetch(&entry - stride());
+    __builtin_prefetch(&entry + stride());
     return true;
 }
 
-bool AStarPlanner::improve(Node* current, Cell& entry, float g, float f) noexcept {
+bool AStarPlanner::improve(std::uint32_t current, Cell& entry, float g, float f) noexcept {
     Node* node = &pool_.node(entry.node - 1);
     const bool closed = node->open_slot < 0;
     if (closed && open_.full()) return false;
     entry.g = g;
-    node->parent = pool_.index_of(current);
+    node->parent = current;
     node->g = g;
     node->f = f;
     if (closed) {

@@ -155,12 +155,15 @@ public:
     bool search() override;
 
 private:
-    // False when the pool or the open list has no room for the step.
-    [[gnu::always_inline]] inline bool relax(Node* current, std::int32_t nx, std::int32_t ny, std::int64_t cell, float g) noexcept;
+    // The step from the node with pool index current to the cell (nx, ny),
+    // index cell, giving it g. False when the pool or the open list has no
+    // room for the step.
+    [[gnu::always_inline]] inline bool relax(std::uint32_t current, std::int32_t nx, std::int32_t ny, std::int64_t cell,
+                                             float g) noexcept;
     // relax for a cell that has a node already: a step to it found a lower
     // g. Apart from relax, which then stays small enough to be inlined into
     // the search: most steps reach fresh cells.
-    [[gnu::noinline]] bool improve(Node* current, Cell& entry, float g, float f) noexcept;
+    [[gnu::noinline]] bool improve(std::uint32_t current, Cell& entry, float g, float f) noexcept;
 };
 
 }  // namespace crv
