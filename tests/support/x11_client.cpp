@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <sys/wait.h>
@@ -16,8 +17,20 @@ namespace crv::test {
 
 namespace {
 
+// The connection every call here uses, opened on first use. The server
+// may turn a connection away for a moment; this tries again for five
+// seconds, and says so on standard error if it never gets one, so that a
+// test does not just report a window it could not look for.
 Display* display() {
-    static Display* d = XOpenDisplay(nullptr);
+    static Display* d = [] {
+        for (int tries = 0; tries < 100; ++tries) {
+            if (Display* opened = XOpenDisplay(nullptr)) return opened;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "x11_client: cannot open the display %s\n", name != nullptr ? name : "(DISPLAY not set)");
+        return static_cast<Display*>(nullptr);
+    }();
     return d;
 }
 
