@@ -178,7 +178,7 @@ void AStarPlanner::start() {
         pool_.put_back();
         return;
     }
-    own_cell(node, cell_index(node->x, node->y));
+    own_cell(pool_.index_of(node), node->g, cell_index(node->x, node->y));
 }
 
 bool AStarPlanner::search() {
@@ -186,8 +186,6 @@ bool AStarPlanner::search() {
     const bool diagonal_moves = config_.diagonal_moves != 0;
     const float diagonal_factor = config_.diagonal_cost != 0 ? k_diagonal_factor : 1.0f;
     const Cell* cells = cells_.get();
-    const std::int32_t width = width_;
-    const std::int32_t height = height_;
     const std::int64_t stride = this->stride();
     while (!open_.empty()) {
         Node* current = open_.pop();
@@ -222,13 +220,13 @@ bool AStarPlanner::search() {
                 room = relax(current_id, x + dx[k], y + dy[k], next[k] - cells, g + next[k]->cost);
             }
         } else {
+            // A step off the map ends in the blocked border.
             for (const Step& step : k_steps) {
-                const std::int32_t nx = x + step.dx;
-                const std::int32_t ny = y + step.dy;
-                if (!inside(nx, ny, width, height)) continue;
-                const std::int64_t cell = cell_index(nx, ny);
+                const std::int64_t cell = here + step.dx + stride * step.dy;
                 const float cost = cells[cell].cost;
                 if (cost == k_blocked_cell) continue;
+                const std::int32_t nx = x + step.dx;
+                const std::int32_t ny = y + step.dy;
                 room = relax(current_id, nx, ny, cell, current->g + (step.diagonal ? cost * diagonal_factor : cost));
                 if (!room) break;
             }
@@ -261,8 +259,7 @@ bool AStarPlanner::relax(std::uint32_t current, std::int32_t nx, std::int32_t ny
     node->g = g;
     node->bucket_next = k_no_node;
     open_.push(node, id);
-    entry.g = g;
-    entry.node = id + 1;
+    own_cell(id, g, cell);
     // The node is expanded after the nodes now open ahead of it, and then
     // looks at the rows above and below; on a large map those are often
     // no longer (or not yet) in the cache, so ask for them now.

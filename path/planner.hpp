@@ -114,10 +114,11 @@ protected:
         return (x + 1) + stride() * (y + 1);
     }
     void close_node(Node* node) noexcept { closed_.insert_new(node); }
-    // Makes a fresh node the node of its cell.
-    void own_cell(Node* node, std::int64_t cell) noexcept {
-        cells_[cell].g = node->g;
-        cells_[cell].node = pool_.index_of(node) + 1;
+    // Makes the fresh node with pool index id, and that g, the node of its
+    // cell.
+    void own_cell(std::uint32_t id, float g, std::int64_t cell) noexcept {
+        cells_[cell].g = g;
+        cells_[cell].node = id + 1;
     }
     // Takes the nodes of an earlier search out of the cell index.
     void forget_cells() noexcept;

@@ -169,11 +169,10 @@ void press_keys(std::uint64_t window, const std::string& keys) {
 }
 
 bool screen_size(int* width, int* height) {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = display();
     if (d == nullptr) return false;
     *width = DisplayWidth(d, DefaultScreen(d));
     *height = DisplayHeight(d, DefaultScreen(d));
-    XCloseDisplay(d);
     return true;
 }
 
