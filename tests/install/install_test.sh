@@ -154,5 +154,10 @@ target_link_libraries(hello PRIVATE Corvane::corvane)
 EOF
 cmake -S "$game" -B "$work/game-build" "${cmake_args[@]}" -DCRV_SANITIZE="$sanitize" >/dev/null
 cmake --build "$work/game-build" -j"$(nproc)" --target hello >/dev/null
+# A game that does not ask for the run-time's tools (CRV_BUILD_TOOLS) does
+# not get them as targets of its build.
+if cmake --build "$work/game-build" --target help | grep -qE '(^|[ .])crv(pack|mesh|dbg|font)($|[ .])'; then
+  fail "add_subdirectory defines the tools although the game did not ask for them"
+fi
 check_compile_line "$work/game-build/compile_commands.json" "add_subdirectory"
 run_hello "$work/game-build/hello" add_subdirectory
