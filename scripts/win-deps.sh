@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Everything the Windows cross-build needs, from Debian only: the mingw-w64
 # compilers, zlib for mingw-w64 and Wine from the archive; libpng,
-# libjpeg-turbo and LZO built static for x86_64-w64-mingw32 from Debian's own
-# source packages into <build>/deps (default build-win/deps). Packages are
-# installed only when missing (sudo when not root); a library already in the
-# prefix is not built again.
+# libjpeg-turbo, LZO and GoogleTest built static for x86_64-w64-mingw32 from
+# Debian's own source packages. Packages are installed only when missing
+# (sudo when not root).
+# The libraries are built once per set of versions (the source packages',
+# the compilers', this script's and the toolchain file's) into a cache
+# outside the checkout, ${CRV_CACHE_DIR:-~/.cache/corvane}/win-deps-<key>,
+# which every clone on this machine shares; <build>/deps (default
+# build-win/deps) is made a link to it. A new version of any of them gives
+# a new key and one new build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-win}")
-prefix=$build/deps
-src=$prefix/src
+link=$build/deps
 toolchain=$root/toolchains/mingw-w64-x86_64.cmake
 jobs=${CRV_JOBS:-2}
 
@@ -34,11 +38,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-built() { [ -f "$prefix/lib/$1" ]; }
-if built libpng16.a && built libjpeg.a && built liblzo2.a && built libgtest.a; then
-  exit 0
-fi
-
 # Source packages need a deb-src entry beside the binary ones.
 if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
   echo "Adding deb-src entries for Debian's source packages"
@@ -57,9 +56,7 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
   updated=0
 fi
-[ "$updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
 
-mkdir -p "$src"
 # The versions of a source package the package lists know, newest first
 # by Debian's own ordering (epochs and "+deb12uN" included).
 candidates() {
@@ -75,6 +72,43 @@ candidates() {
   done
   [ ${#sorted[@]} -eq 0 ] || printf '%s\n' "${sorted[@]}"
 }
+sources=(libpng1.6 libjpeg-turbo lzo2)
+cache=${CRV_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/corvane}
+choose_prefix() {
+  local key name
+  key=$({
+    cat "$root/scripts/win-deps.sh" "$toolchain"
+    for name in "${sources[@]}"; do echo "$name $(candidates "$name" | head -n 1)"; done
+    dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest nasm
+  } | sha256sum | cut -c1-16)
+  prefix=$cache/win-deps-$key
+  src=$prefix/src
+}
+use_prefix() {
+  mkdir -p "$build"
+  [ -L "$link" ] || rm -rf "$link"
+  ln -sfn "$prefix" "$link"
+  echo "Windows libraries in $prefix"
+}
+choose_prefix
+[ -f "$prefix/.complete" ] && { use_prefix; exit 0; }
+# Before building, the package lists are brought up to date (they may be
+# missing on a new machine), which may name newer versions.
+if [ "$updated" -eq 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq
+  choose_prefix
+  [ -f "$prefix/.complete" ] && { use_prefix; exit 0; }
+fi
+# One build at a time per set of versions; a second clone waits for it and
+# then finds it done.
+mkdir -p "$cache"
+exec 9>"$prefix.lock"
+flock 9
+[ -f "$prefix/.complete" ] && { use_prefix; exit 0; }
+mkdir -p "$src"
+# A run stopped half-way keeps the libraries it finished.
+built() { [ -f "$prefix/lib/$1" ]; }
+
 # Fetches and unpacks a source package into $src once; prints its folder.
 # Tries the versions the package lists name, newest first: an index (the
 # security one above all) can name a version whose files the archive does
@@ -154,4 +188,7 @@ if ! built libgtest.a; then
   cmake --build "$src/googletest-build" -j"$jobs" >/dev/null
   cmake --install "$src/googletest-build" >/dev/null
 fi
-echo "Windows libraries in $prefix"
+# The sources are not needed any more; the mark says the prefix is whole.
+rm -rf "$src"
+: >"$prefix/.complete"
+use_prefix
