@@ -15,6 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/lib.sh
 
 targets=$(sed -n '/^set(crv_fuzz_targets/,/)/p' tests/fuzz/CMakeLists.txt |
   tr ' ()' '\n\n\n' | grep -v -e '^$' -e '^set$' -e '^crv_fuzz_targets$')
@@ -39,11 +40,10 @@ fi
 
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 case $build in /*) ;; *) build=$root/$build ;; esac
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+crv_use_ccache "$root"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_FUZZ=ON -DCRV_BUILD_TESTS=OFF \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang "${launcher[@]}" >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang "${crv_launcher[@]}" >/dev/null
 fi
 build_targets=()
 for t in $selected; do build_targets+=("fuzz_$t"); done

@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/lib.sh
 build=$root/build-win
 jobs=${CRV_JOBS:-2}
 
@@ -71,9 +72,7 @@ done_step
 # warm-up process that starts Wine's own services (they keep a piped stderr
 # open, which would stall the first test). A bare -all would also hide a
 # missing DLL, which then looks like a silent exit.
-export WINEPREFIX=$build/wineprefix
-export WINEDEBUG=-all,err+module
-export WINEDLLOVERRIDES="mscoree,mshtml="
+crv_wine_env "$build"
 # Wine plays sound through ALSA: a private configuration gives it a silent
 # output device, so that DirectSound and the media player have one on
 # machines without sound hardware.
@@ -109,14 +108,10 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 done_step
 
-launcher=()
-if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+crv_use_ccache "$root"
 step "Configure and cross-build ($((${#suites[@]} + ${#display_suites[@]})) programs)"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/toolchains/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=OFF "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=OFF "${crv_launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]}" "${display_suites[@]}"
 done_step
 
