@@ -240,9 +240,6 @@ void NetLobby::State::run() {
                 // Frames that arrived before the end still count.
                 if (!read_frames(c, frames, now, busy)) c.ended = true;
                 for (Frame& f : frames) from_clients.emplace_back(c.socket, std::move(f));
-                if (!c.exempt && !c.has_player &&
-                    now - c.opened > std::chrono::milliseconds(limits.handshake_ms))
-                    c.closing = true;
             }
         }
 
@@ -252,6 +249,12 @@ void NetLobby::State::run() {
             for (const auto& [socket, f] : from_clients) {
                 Connection* c = connection_of(socket);
                 if (c != nullptr && !c->closing) handle_from_client(*c, f);
+            }
+            // Judged after this pass's frames: an announcement that has come
+            // is not lost because the host was late to read it.
+            for (Connection& c : clients) {
+                if (!c.exempt && !c.has_player && now - c.opened > std::chrono::milliseconds(limits.handshake_ms))
+                    c.closing = true;
             }
         }
 
