@@ -151,8 +151,8 @@ DynString http_get_text(const DynString& host, const DynString& path, int port, 
 /// player or to all. The lobby's traffic runs on a background thread; the
 /// calls that wait for the host (join, add_player, send) give up after 5 s.
 ///
-/// Ids are never reused within a hosted lobby, so that no peer can use them
-/// all up, or fill every connection, the host bounds what one peer may take:
+/// Ids are never reused within a hosted lobby. So that no peer can use them
+/// all up, or hold every connection, the host bounds what one peer may take:
 /// - players one connection holds at once (default 64,
 ///   crv::net_set_players_per_connection);
 /// - ids one address takes over the lobby's life, removed players included
@@ -161,14 +161,15 @@ DynString http_get_text(const DynString& host, const DynString& path, int port, 
 ///   crv::net_set_connections_per_address; at most 128 in all).
 ///
 /// An announcement over either of the first two is answered as a refused
-/// player (id 0): crv::net_add_player there returns 0, and so does
-/// crv::net_join when its own first registration is refused. A connection
-/// over the third is closed as soon as the host accepts it:
-/// crv::net_join there returns false at once. Every address counts on its
-/// own, loopback ones included (127.0.0.1 and 127.0.0.2 are two addresses);
-/// the host's own players are not counted. The defaults leave room for
-/// every real game, for several instances on one machine and for a LAN
-/// behind one address; the setters change the host's next net_host.
+/// player (id 0): crv::net_add_player then returns 0, and crv::net_join
+/// false when its own first registration is refused. A connection over the
+/// third is closed as soon as the host accepts it: crv::net_join there
+/// returns false at once. Every address counts on its own, loopback ones
+/// included (127.0.0.1 and 127.0.0.2 are two addresses); the host's own
+/// players count only against the limit per connection. The defaults leave
+/// room for every real game, for several instances on one machine and for
+/// a small LAN behind one address; the setters change the host's next
+/// net_host.
 /// @{
 
 /// The port net_host uses for a port below 1.
@@ -215,9 +216,9 @@ int net_next_left_player();
 /// announcement is refused until one of them is removed. 0 or less
 /// restores the default (64). Takes effect with the next net_host.
 void net_set_players_per_connection(int limit);
-/// Sets how many ids one address may take over a hosted lobby's life,
-/// players removed since included; a further announcement from that address
-/// is refused for as long as the lobby is hosted. 0 or less
+/// Sets how many ids one address may take over a hosted lobby's life (the
+/// ids of players removed since count too); a further announcement from
+/// that address is refused for as long as the lobby is hosted. 0 or less
 /// restores the default (4096). Takes effect with the next net_host.
 void net_set_ids_per_address(int quota);
 /// Sets how many connections one address may hold at once; a further one is

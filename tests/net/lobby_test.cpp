@@ -676,6 +676,7 @@ TEST(LobbyAbuse, APeerTakingIdsIsRefusedPastItsLimits) {
             takers.push_back(std::make_unique<RawClient>(port, k_other_machine));
             ASSERT_TRUE(takers.back()->connected());
         }
+        // Until the quota is reached, or a round gives nothing.
         std::set<int> ids;
         for (std::size_t before = 1; ids.size() < static_cast<std::size_t>(c.per_address) && ids.size() != before;) {
             before = ids.size();
