@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace crv {
@@ -80,6 +81,7 @@ struct RemotePlayer {
 // One TCP connection with its partly received frame and its unsent bytes.
 struct Connection {
     int socket = -1;
+    std::uint32_t address = 0;  // the peer's
     std::string in;
     std::string out;
     std::size_t out_sent = 0;
@@ -165,8 +167,11 @@ struct NetLobby::State {
     // The background thread's own while it runs; reset by the game thread
     // only after joining it.
     Connection host_conn;
-    std::vector<Connection> clients;
+    std::vector<Connection> clients;  // grows and shrinks under the lock (usage reads its size)
     std::vector<RemotePlayer> remote_players;
+    // Ids taken per peer address since hosting began; an entry per address
+    // that took one, so at most one per id.
+    std::unordered_map<std::uint32_t, int> ids_by_address;
 
     // --- background thread ---
     void run();
@@ -175,6 +180,7 @@ struct NetLobby::State {
     void queue_to(Connection& c, std::uint8_t command, std::uint16_t receiver, std::uint16_t sender,
                   const std::string& body);
     Connection* connection_of(int socket);
+    bool may_take_id(const Connection& c) const;
     void handle_from_host(const Frame& f);
     void handle_from_client(Connection& c, const Frame& f);
     void close_client(Connection& c);
@@ -234,9 +240,6 @@ void NetLobby::State::run() {
                 // Frames that arrived before the end still count.
                 if (!read_frames(c, frames, now, busy)) c.ended = true;
                 for (Frame& f : frames) from_clients.emplace_back(c.socket, std::move(f));
-                if (!c.exempt && !c.has_player &&
-                    now - c.opened > std::chrono::milliseconds(limits.handshake_ms))
-                    c.closing = true;
             }
         }
 
@@ -246,6 +249,12 @@ void NetLobby::State::run() {
             for (const auto& [socket, f] : from_clients) {
                 Connection* c = connection_of(socket);
                 if (c != nullptr && !c->closing) handle_from_client(*c, f);
+            }
+            // Judged after this pass's frames: an announcement that has come
+            // is not lost because the host was late to read it.
+            for (Connection& c : clients) {
+                if (!c.exempt && !c.has_player && now - c.opened > std::chrono::milliseconds(limits.handshake_ms))
+                    c.closing = true;
             }
         }
 
@@ -274,6 +283,7 @@ void NetLobby::State::finish() {
     }
     clients.clear();
     remote_players.clear();
+    ids_by_address.clear();
     if (host_socket >= 0) sock_close_held(host_socket);
     if (listen_socket >= 0) sock_close_held(listen_socket);
     host_socket = listen_socket = -1;
@@ -376,19 +386,37 @@ void NetLobby::State::accept_one(bool& busy) {
     int s = sock_accept(listen_socket, &peer_address);
     if (s < 0) return;
     busy = true;
-    if (static_cast<int>(clients.size()) >= limits.max_connections) {
-        sock_close(s);
-        return;
-    }
-    sock_hold(s);
     Connection c;
     c.socket = s;
+    c.address = static_cast<std::uint32_t>(peer_address);
     c.opened = Clock::now();
     std::int64_t own_address = 0;
     int own_port = -1;
     if (host_socket >= 0 && sock_local_address(host_socket, &own_address, &own_port))
         c.exempt = own_address == peer_address && own_port == sock_port(s);
+    int from_address = 0;
+    for (const Connection& other : clients) from_address += !other.exempt && other.address == c.address ? 1 : 0;
+    // Refused before any byte is read: the peer sees its connection closed
+    // and its join fail at once, instead of a slot held until the handshake
+    // time-out.
+    if (static_cast<int>(clients.size()) >= limits.max_connections ||
+        (!c.exempt && from_address >= limits.max_connections_per_address)) {
+        sock_close(s);
+        return;
+    }
+    sock_hold(s);
+    std::lock_guard<std::recursive_mutex> guard(lock);
     clients.push_back(std::move(c));
+}
+
+bool NetLobby::State::may_take_id(const Connection& c) const {
+    if (next_id > k_last_id) return false;
+    int own = 0;
+    for (const RemotePlayer& p : remote_players) own += p.socket == c.socket ? 1 : 0;
+    if (own >= limits.max_players_per_connection) return false;
+    if (c.exempt) return true;
+    auto taken = ids_by_address.find(c.address);
+    return taken == ids_by_address.end() || taken->second < limits.max_ids_per_address;
 }
 
 void NetLobby::State::handle_from_host(const Frame& f) {
@@ -433,12 +461,14 @@ void NetLobby::State::handle_from_client(Connection& c, const Frame& f) {
             c.closing = true;
             return;
         }
-        int own = 0;
-        for (const RemotePlayer& p : remote_players) own += p.socket == c.socket ? 1 : 0;
-        if (own >= limits.max_players_per_connection || next_id > k_last_id) {
+        // Ids are never given twice, so each one a peer takes is gone for
+        // the lobby's life: past its limits it is refused instead, in the
+        // answer every peer already reads as a refused player.
+        if (!may_take_id(c)) {
             queue_to(c, k_cmd_assigned, k_id_refused, 0, std::string());
             return;
         }
+        if (!c.exempt) ++ids_by_address[c.address];
         RemotePlayer p;
         p.socket = c.socket;
         p.id = next_id++;
@@ -558,6 +588,7 @@ void NetLobby::State::stop_locked() {
     host_conn = Connection{};
     clients.clear();
     remote_players.clear();
+    ids_by_address.clear();
     hosting = stop_request = running = false;
     next_id = k_first_id;
     query_id = 0;
@@ -697,6 +728,11 @@ NetLobby::~NetLobby() {
 void NetLobby::set_limits(const LobbyLimits& limits) {
     std::lock_guard<std::recursive_mutex> guard(state_->lock);
     state_->next_limits = limits;
+}
+
+LobbyLimits NetLobby::limits() {
+    std::lock_guard<std::recursive_mutex> guard(state_->lock);
+    return state_->next_limits;
 }
 
 bool NetLobby::host(int port) {
@@ -851,6 +887,17 @@ int NetLobby::next_left_player() {
     return id;
 }
 
+NetLobby::Usage NetLobby::usage() {
+    State& s = *state_;
+    std::lock_guard<std::recursive_mutex> guard(s.lock);
+    Usage u;
+    if (!s.hosting) return u;
+    u.connections = s.clients.size();
+    u.players = s.remote_players.size();
+    u.addresses = s.ids_by_address.size();
+    return u;
+}
+
 // ---------------------------------------------------------------------------
 
 void network_startup() {
@@ -893,5 +940,28 @@ DynString net_player_name(int id) {
     return app_state.network != nullptr ? app_state.network->lobby.player_name(id) : DynString("NO_DATA");
 }
 int net_next_left_player() { return app_state.network != nullptr ? app_state.network->lobby.next_left_player() : 0; }
+
+namespace {
+
+// Changes one limit of the run-time's lobby for its next host.
+void set_lobby_limit(int LobbyLimits::*field, int value, int default_value) {
+    if (app_state.network == nullptr) return;
+    NetLobby& lobby = app_state.network->lobby;
+    LobbyLimits limits = lobby.limits();
+    limits.*field = value > 0 ? value : default_value;
+    lobby.set_limits(limits);
+}
+
+}  // namespace
+
+void net_set_players_per_connection(int limit) {
+    set_lobby_limit(&LobbyLimits::max_players_per_connection, limit, k_lobby_default_players_per_connection);
+}
+void net_set_ids_per_address(int quota) {
+    set_lobby_limit(&LobbyLimits::max_ids_per_address, quota, k_lobby_default_ids_per_address);
+}
+void net_set_connections_per_address(int limit) {
+    set_lobby_limit(&LobbyLimits::max_connections_per_address, limit, k_lobby_default_connections_per_address);
+}
 
 }  // namespace crv

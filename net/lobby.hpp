@@ -20,6 +20,15 @@
 // player at all in time is closed and its players are recorded as left; so
 // is one that stops reading while frames pile up for it.
 //
+// Nor can one peer use up the lobby: ids are never reused, so the host
+// bounds the players a connection holds at once and the ids an address
+// takes over the lobby's life (an announcement beyond either is answered as
+// a refused player, id 0), and the connections an address holds at once (a
+// connection beyond that is closed as soon as it is accepted). The limits
+// count loopback addresses like any other, each on its own, so that
+// 127.0.0.2 stands for another machine; the host's connection to itself is
+// exempt.
+//
 // NetworkState is the run-time's network object: created at start-up,
 // stopped and destroyed at program end; the net_* functions (declared in
 // corvane/net.hpp) use its lobby.
@@ -34,13 +43,15 @@
 
 namespace crv {
 
-// What a peer may cost the host before it is disconnected.
+// What a peer may cost the host before it is disconnected or refused.
 struct LobbyLimits {
     int request_ms = 5000;              // the game thread's waits for the host give up after this
     int handshake_ms = 10000;           // a connection registers a player within this
     int frame_ms = 10000;               // a frame, once begun, arrives whole within this
     std::size_t max_queued_bytes = 1 << 20;  // unsent bytes per connection
-    int max_players_per_connection = 256;
+    int max_players_per_connection = k_lobby_default_players_per_connection;  // held at once
+    int max_ids_per_address = k_lobby_default_ids_per_address;  // taken over the lobby's life
+    int max_connections_per_address = k_lobby_default_connections_per_address;  // held at once
     int max_connections = 128;
     std::size_t max_messages_per_player = 4096;  // oldest dropped beyond this
     std::size_t max_left_players = 4096;         // oldest dropped beyond this
@@ -55,6 +66,8 @@ public:
 
     // Takes effect with the next host or join.
     void set_limits(const LobbyLimits& limits);
+    // As last set.
+    LobbyLimits limits();
 
     // Both stop a running lobby first. A port below 1 means 27910.
     bool host(int port);
@@ -87,6 +100,16 @@ public:
     DynString player_name(int id);
     // Hosting: a player who left since the last call, else 0.
     int next_left_player();
+
+    // What the host keeps for its peers right now: connections (its own
+    // included), players, and addresses whose ids it counts. All 0 when not
+    // hosting.
+    struct Usage {
+        std::size_t connections = 0;
+        std::size_t players = 0;
+        std::size_t addresses = 0;
+    };
+    Usage usage();
 
     struct State;
 

@@ -150,12 +150,38 @@ DynString http_get_text(const DynString& host, const DynString& path, int port, 
 /// The host assigns player ids (101, 102, ...) and relays each message to one
 /// player or to all. The lobby's traffic runs on a background thread; the
 /// calls that wait for the host (join, add_player, send) give up after 5 s.
+///
+/// Ids are never reused within a hosted lobby. So that no peer can use them
+/// all up, or hold every connection, the host bounds what one peer may take:
+/// - players one connection holds at once (default 64,
+///   crv::net_set_players_per_connection);
+/// - ids one address takes over the lobby's life, removed players included
+///   (default 4096, crv::net_set_ids_per_address);
+/// - connections one address holds at once (default 16,
+///   crv::net_set_connections_per_address; at most 128 in all).
+///
+/// An announcement over either of the first two is answered as a refused
+/// player (id 0): crv::net_add_player then returns 0, and crv::net_join
+/// false when its own first registration is refused. A connection over the
+/// third is closed as soon as the host accepts it: crv::net_join there
+/// returns false at once. Every address counts on its own, loopback ones
+/// included (127.0.0.1 and 127.0.0.2 are two addresses); the host's own
+/// players count only against the limit per connection. The defaults leave
+/// room for every real game, for several instances on one machine and for
+/// a small LAN behind one address; the setters change the host's next
+/// net_host.
 /// @{
 
 /// The port net_host uses for a port below 1.
 inline constexpr int k_lobby_default_port = 27910;
 /// The longest message text in bytes.
 inline constexpr int k_lobby_max_body = 1024;
+/// The default limit of net_set_players_per_connection.
+inline constexpr int k_lobby_default_players_per_connection = 64;
+/// The default quota of net_set_ids_per_address.
+inline constexpr int k_lobby_default_ids_per_address = 4096;
+/// The default limit of net_set_connections_per_address.
+inline constexpr int k_lobby_default_connections_per_address = 16;
 
 /// Hosts a lobby on port (below 1: 27910), leaving any lobby first.
 bool net_host(int port);
@@ -186,6 +212,19 @@ int net_player_id(int index);
 DynString net_player_name(int id);
 /// Hosting: a player who left since the last call, else 0.
 int net_next_left_player();
+/// Sets how many players one connection may hold at once; a further
+/// announcement is refused until one of them is removed. 0 or less
+/// restores the default (64). Takes effect with the next net_host.
+void net_set_players_per_connection(int limit);
+/// Sets how many ids one address may take over a hosted lobby's life (the
+/// ids of players removed since count too); a further announcement from
+/// that address is refused for as long as the lobby is hosted. 0 or less
+/// restores the default (4096). Takes effect with the next net_host.
+void net_set_ids_per_address(int quota);
+/// Sets how many connections one address may hold at once; a further one is
+/// closed as soon as it is accepted. 0 or less restores the default (16).
+/// Takes effect with the next net_host.
+void net_set_connections_per_address(int limit);
 /// @}
 
 /// @}

@@ -204,6 +204,19 @@ void lobby() {
     frame(to_joiner, 3, 101, 102, "hi");
     frame(to_joiner, 101, 0, 0, std::string("\x02\x00", 2));
     put("lobby_frames", "to_joiner", to_joiner);
+    // To a peer past its limits: ids, then players refused (id 0).
+    Bytes refused{2};
+    frame(refused, 104, 0, 0, std::string("\x01\x00", 2));
+    frame(refused, 2, 101, 0, "");
+    frame(refused, 2, 102, 0, "");
+    for (int i = 0; i < 4; ++i) frame(refused, 2, 0, 0, "");
+    put("lobby_frames", "refused", refused);
+    // To a host from a peer taking ids: announcements in a row, and the
+    // removals of those it got.
+    Bytes taking_ids{5};
+    for (int i = 0; i < 6; ++i) frame(taking_ids, 1, 0, 0, announce);
+    for (std::uint16_t id = 101; id < 106; ++id) frame(taking_ids, 4, 0, id, "");
+    put("lobby_frames", "taking_ids", taking_ids);
 }
 
 void packs() {

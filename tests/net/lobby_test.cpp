@@ -1,13 +1,18 @@
 #include "net/lobby.hpp"
 
+#include "platform/net.hpp"
 #include "runtime/app_state.hpp"
 #include "net/socket.hpp"
 #include "net_test_util.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -40,20 +45,48 @@ std::set<int> left_players(NetLobby& host, std::size_t expected) {
     return ids;
 }
 
-// A peer that speaks the wire format directly, well or badly.
+// A peer that speaks the wire format directly, well or badly. It connects
+// from a local address of its choice (bound before connecting): another
+// loopback address such as 127.0.0.2 stands for another machine.
 class RawClient {
 public:
-    explicit RawClient(int port) {
-        sock_init();
-        socket_ = sock_connect("127.0.0.1", port, 2000);
+    explicit RawClient(int port, const char* from = "127.0.0.1") {
+        sock_init();  // the system's sockets need starting on some platforms
+        std::uint32_t local = 0;
+        std::uint32_t host = 0;
+        if (!plat::resolve_ipv4(from, &local) || !plat::resolve_ipv4("127.0.0.1", &host)) return;
+        socket_ = plat::socket_open(false);
+        if (socket_ == plat::k_invalid_socket) return;
+        bool ok = plat::socket_set_blocking(socket_, false) && plat::socket_bind(socket_, {local, 0});
+        if (ok && !plat::socket_connect(socket_, {host, static_cast<std::uint16_t>(port)})) {
+            int code = plat::net_error();
+            ok = (code == plat::k_err_would_block || code == plat::k_err_in_progress) &&
+                 plat::socket_wait(socket_, true, 5000) == 1 && plat::socket_pending_error(socket_) == 0;
+        }
+        if (!ok) reset();
     }
     ~RawClient() {
-        if (socket_ >= 0) sock_close(socket_);
+        reset();
         sock_shutdown();
     }
-    bool connected() const { return socket_ >= 0; }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+    bool connected() const { return socket_ != plat::k_invalid_socket; }
 
-    void send_raw(const std::string& bytes) { sock_send(socket_, test::bytes_text(bytes)); }
+    // False when the connection ended or stayed full for seconds.
+    bool send_raw(const std::string& bytes) {
+        std::size_t done = 0;
+        while (connected() && done < bytes.size()) {
+            long n = plat::socket_send(socket_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if ((n < 0 && plat::net_error() != plat::k_err_would_block) ||
+                       plat::socket_wait(socket_, true, 5000) != 1) {
+                return false;
+            }
+        }
+        return done == bytes.size();
+    }
 
     static std::string frame(int command, int receiver, int sender, const std::string& body, int length = -1) {
         if (length < 0) length = static_cast<int>(body.size());
@@ -66,38 +99,80 @@ public:
         return f + body;
     }
 
-    // Registers a player and returns the id the host gave it.
-    int announce(const std::string& name) {
+    void send_announce(const std::string& name) {
         std::string body(136, '\0');
         body.replace(8, name.size(), name);
         send_raw(frame(1, 0, 0, body));
-        std::string header(7, '\0');
-        bool got = wait_until([&] { return sock_receive_full(socket_, header.data(), 7) == 7; });
-        if (!got || header[0] != 2) return 0;
-        return static_cast<unsigned char>(header[3]) | (static_cast<unsigned char>(header[4]) << 8);
     }
 
-    // Whether the host closes the connection in time (unread data is
-    // skipped on the way).
+    // The host's answer to the oldest announcement not answered yet (other
+    // frames are skipped): the id, 0 for a refused player, -1 when the
+    // connection ends or nothing comes in time.
+    int answer(int timeout_ms = 5000) {
+        for (;;) {
+            unsigned char header[7];
+            if (!receive(header, sizeof header, timeout_ms)) return -1;
+            std::string body(static_cast<std::size_t>(header[1] | (header[2] << 8)), '\0');
+            if (!receive(body.data(), body.size(), timeout_ms)) return -1;
+            if (header[0] == 2) return header[3] | (header[4] << 8);
+        }
+    }
+
+    // Registers a player: the host's answer as above.
+    int announce(const std::string& name) {
+        send_announce(name);
+        return answer();
+    }
+
+    // Whether the host closes (or resets) the connection in time; unread
+    // data is skipped on the way.
     bool closed_by_host(int timeout_ms = 5000) {
-        return wait_until([&] {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (connected()) {
             char block[4096];
-            int n;
-            while ((n = sock_receive_bytes(socket_, block, sizeof block)) > 0) {
-            }
-            return n == k_sock_closed || n == k_sock_error;
-        }, timeout_ms);
+            long n = plat::socket_receive(socket_, block, sizeof block);
+            if (n == 0 || (n < 0 && plat::net_error() != plat::k_err_would_block)) return true;
+            int left = ms_until(end);
+            if (left <= 0) return false;
+            if (n < 0) plat::socket_wait(socket_, false, left);
+        }
+        return false;
     }
 
-    // Closes with unread data waiting, which resets the connection.
+    bool readable(int timeout_ms) { return connected() && plat::socket_wait(socket_, false, timeout_ms) == 1; }
+
+    // Closes at once; with unread data waiting this resets the connection.
     void reset() {
-        sock_close(socket_);
-        socket_ = -1;
+        if (!connected()) return;
+        plat::socket_shutdown(socket_);
+        plat::socket_close(socket_);
+        socket_ = plat::k_invalid_socket;
     }
-    int socket() const { return socket_; }
 
 private:
-    int socket_ = -1;
+    static int ms_until(std::chrono::steady_clock::time_point end) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        return static_cast<int>(left.count());
+    }
+
+    bool receive(void* bytes, std::size_t count, int timeout_ms) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        std::size_t done = 0;
+        while (connected() && done < count) {
+            long n = plat::socket_receive(socket_, static_cast<char*>(bytes) + done, count - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n == 0 || plat::net_error() != plat::k_err_would_block) return false;
+            int left = ms_until(end);
+            if (left <= 0) return false;
+            plat::socket_wait(socket_, false, left);
+        }
+        return done == count;
+    }
+
+    plat::SocketHandle socket_ = plat::k_invalid_socket;
 };
 
 // A host that speaks the wire format from a thread of its own: it answers
@@ -179,10 +254,12 @@ private:
     std::thread thread_;
 };
 
+// Short enough for quick tests, long enough that a well-behaved peer on a
+// loaded machine is never taken for a silent one.
 LobbyLimits short_limits() {
     LobbyLimits limits;
-    limits.handshake_ms = 300;
-    limits.frame_ms = 300;
+    limits.handshake_ms = 1000;
+    limits.frame_ms = 1000;
     limits.max_queued_bytes = 64 * 1024;
     limits.max_messages_per_player = 1000000;
     return limits;
@@ -422,7 +499,7 @@ TEST_F(LobbyTest, PeerResettingItsConnectionDuringSendsIsDropped) {
     ASSERT_GT(resetting, 0);
     const std::string payload(1000, 'r');
     for (int i = 0; i < 200; ++i) ASSERT_TRUE(client_.send(bob_, 0, DynString(payload.c_str())));
-    ASSERT_TRUE(wait_until([&] { return sock_wait_readable(raw.socket(), 10) == 1; }));
+    ASSERT_TRUE(wait_until([&] { return raw.readable(10); }));
     raw.reset();
     for (int i = 0; i < 200; ++i) ASSERT_TRUE(client_.send(bob_, 0, DynString(payload.c_str())));
     EXPECT_EQ(left_players(host_, 1), std::set<int>{resetting});
@@ -508,7 +585,7 @@ TEST(LobbyDeadlines, AddPlayerGivesUpWhenTheHostNeverAnswers) {
     FakeHost fake(1);  // the query player of the join is answered, no other
     NetLobby lobby;
     LobbyLimits limits;
-    limits.request_ms = 300;
+    limits.request_ms = 1000;
     lobby.set_limits(limits);
     ASSERT_TRUE(lobby.join("127.0.0.1", fake.port()));
 
@@ -529,7 +606,7 @@ TEST(LobbyDeadlines, SendGivesUpOnAHostThatStopsReading) {
     FakeHost fake(1 << 20);
     NetLobby lobby;
     LobbyLimits limits;
-    limits.request_ms = 300;
+    limits.request_ms = 1000;
     limits.max_queued_bytes = 64 * 1024;
     lobby.set_limits(limits);
     ASSERT_TRUE(lobby.join("127.0.0.1", fake.port()));
@@ -547,6 +624,162 @@ TEST(LobbyDeadlines, SendGivesUpOnAHostThatStopsReading) {
     ASSERT_TRUE(sent.has_value()) << "send still waited long after its time-out";
     EXPECT_LT(*sent, 200000);
     EXPECT_TRUE(lobby.is_running());
+}
+
+// Peers that try to use up the lobby. Each stands for another machine by
+// connecting from 127.0.0.2, and a well-behaved joiner from this machine
+// must still get in. They go through the run-time's lobby and its setters,
+// as a game would.
+constexpr const char* k_other_machine = "127.0.0.2";
+
+// The run-time's network object for one test, ended on every way out.
+struct RunTimeNetwork {
+    RunTimeNetwork() { network_startup(); }
+    ~RunTimeNetwork() { network_shutdown(); }
+    NetLobby& lobby() { return app_state.network->lobby; }
+};
+
+// Joins from this machine and registers a player; its id, or 0.
+int well_behaved_joiner(NetLobby& joiner, int port) {
+    if (!joiner.join("127.0.0.1", port)) return 0;
+    return joiner.add_player("welcome");
+}
+
+TEST(LobbyAbuse, APeerTakingIdsIsRefusedPastItsLimits) {
+    // The second row sets 0, which restores the defaults after the first.
+    const struct {
+        const char* name;
+        int set_per_connection;
+        int set_per_address;
+        int per_connection;
+        int per_address;
+    } cases[] = {
+        {"limits set small", 5, 23, 5, 23},
+        {"defaults", 0, 0, k_lobby_default_players_per_connection, k_lobby_default_ids_per_address},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunTimeNetwork network;
+        net_set_players_per_connection(c.set_per_connection);
+        net_set_ids_per_address(c.set_per_address);
+        int port = test::free_tcp_port();
+        ASSERT_TRUE(net_host(port));
+        ASSERT_EQ(net_add_player("host"), 101);
+
+        // Round after round each of the taker's connections announces one
+        // player more than a connection may hold, then removes those it
+        // got: the extra one is refused, and once the address has had its
+        // quota, shared by its connections, every one is.
+        constexpr int k_connections = 4;
+        std::vector<std::unique_ptr<RawClient>> takers;
+        for (int i = 0; i < k_connections; ++i) {
+            takers.push_back(std::make_unique<RawClient>(port, k_other_machine));
+            ASSERT_TRUE(takers.back()->connected());
+        }
+        // Until the quota is reached, or a round gives nothing.
+        std::set<int> ids;
+        for (std::size_t before = 1; ids.size() < static_cast<std::size_t>(c.per_address) && ids.size() != before;) {
+            before = ids.size();
+            for (auto& taker : takers) {
+                for (int i = 0; i <= c.per_connection; ++i) taker->send_announce("taker");
+            }
+            for (auto& taker : takers) {
+                bool refused = false;
+                for (int i = 0; i <= c.per_connection; ++i) {
+                    int id = taker->answer();
+                    ASSERT_GE(id, 0) << "no answer";
+                    if (id == 0) {
+                        refused = true;
+                        continue;
+                    }
+                    ASSERT_FALSE(refused) << "an id after a refusal";
+                    ASSERT_TRUE(ids.insert(id).second) << "id " << id << " given twice";
+                    taker->send_raw(RawClient::frame(4, 0, id, ""));
+                }
+                ASSERT_TRUE(refused) << "more players at once than a connection may hold";
+            }
+        }
+        EXPECT_EQ(ids.size(), static_cast<std::size_t>(c.per_address));
+        // Once the last removals are in, the host holds only its own player.
+        EXPECT_TRUE(wait_until([&] { return network.lobby().usage().players == 1; }));
+
+        // A flood of further announcements is refused and leaves the host
+        // keeping no more than before: its own connection and player, the
+        // taker's connections, and the count of one address.
+        RawClient& flooder = *takers.front();
+        for (int i = 0; i < 1000; ++i) flooder.send_announce("flood");
+        int refused = 0;
+        for (int i = 0; i < 1000; ++i) refused += flooder.answer() == 0 ? 1 : 0;
+        EXPECT_EQ(refused, 1000);
+        NetLobby::Usage usage = network.lobby().usage();
+        EXPECT_EQ(usage.connections, 1u + k_connections);
+        EXPECT_EQ(usage.players, 1u);
+        EXPECT_EQ(usage.addresses, 1u);
+
+        // The quota is the address's for the lobby's life: a connection
+        // opened after the taker's have gone gets no id either.
+        takers.clear();
+        RawClient later(port, k_other_machine);
+        EXPECT_EQ(later.announce("later"), 0);
+
+        NetLobby joiner;
+        int welcome = well_behaved_joiner(joiner, port);
+        EXPECT_GT(welcome, 0);
+        EXPECT_EQ(std::string(joiner.player_name(welcome).text()), "welcome");
+        joiner.leave();
+    }
+}
+
+TEST(LobbyAbuse, APeerTakingConnectionsIsRefusedAtAccept) {
+    // By default the peer tries more than the host's table holds (128,
+    // its own connection among them): without a limit per address it would
+    // fill every slot.
+    const struct {
+        const char* name;
+        int set;
+        int allowed;
+        int attempts;
+    } cases[] = {
+        {"default", 0, k_lobby_default_connections_per_address, 130},
+        {"raised", 40, 40, 45},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunTimeNetwork network;
+        net_set_connections_per_address(c.set);
+        int port = test::free_tcp_port();
+        ASSERT_TRUE(net_host(port));
+        ASSERT_EQ(net_add_player("host"), 101);
+
+        // Each connection registers a player, as a joiner's does; one over
+        // the limit is closed by the host without an answer.
+        std::vector<std::unique_ptr<RawClient>> held;
+        int refused = 0;
+        for (int i = 0; i < c.attempts; ++i) {
+            auto peer = std::make_unique<RawClient>(port, k_other_machine);
+            ASSERT_TRUE(peer->connected()) << i;
+            int id = peer->announce("holder");
+            if (id > 0) {
+                held.push_back(std::move(peer));
+            } else if (id == -1 && peer->closed_by_host()) {
+                ++refused;
+            }
+        }
+        EXPECT_EQ(held.size(), static_cast<std::size_t>(c.allowed));
+        EXPECT_EQ(refused, c.attempts - c.allowed);
+
+        // While the peer holds its connections, a joiner from this machine
+        // gets in, and the host keeps no more than the limit for the peer.
+        NetLobby joiner;
+        int welcome = well_behaved_joiner(joiner, port);
+        EXPECT_GT(welcome, 0);
+        NetLobby::Usage usage = network.lobby().usage();
+        EXPECT_EQ(usage.connections, static_cast<std::size_t>(c.allowed) + 2);  // + its own and the joiner's
+        EXPECT_EQ(usage.players, static_cast<std::size_t>(c.allowed) + 3);      // + its own and the joiner's two
+        EXPECT_TRUE(joiner.send(welcome, 101, "in"));
+        EXPECT_EQ(receive_one(network.lobby(), 101), "in");
+        joiner.leave();
+    }
 }
 
 }  // namespace
