@@ -131,7 +131,9 @@ extern AppState app_state;
 /// Escape is an ordinary key. Alt+F4 and closing the window always end it.
 void set_escape_quits(double value);
 /// Whether the program pauses while its window is inactive: non-zero yes
-/// (the default), 0 no, it runs on.
+/// (the default; the title then shows the caption followed by " <pause>"
+/// until the window is active again), 0 no, it runs on. A game in
+/// debug_mode never pauses this way.
 void set_auto_pause(double value);
 
 /// @}
