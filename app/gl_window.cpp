@@ -27,8 +27,10 @@ void software_check() {
     if (software_notice_given) return;
     software_notice_given = true;
     const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    if (name == nullptr || !software_renderer_name(name)) return;
+    SoftwareNotice notice = software_notice_for(name, app_state.software_notice_box);
+    if (notice == SoftwareNotice::none) return;
     log_write("*** OpenGL Software Emulation - update driver!\n");
+    if (notice == SoftwareNotice::log_only) return;
     char text[2048] = {0};
     if (std::FILE* f = std::fopen("opengldriver.txt", "rb")) {
         std::size_t n = std::fread(text, 1, sizeof text - 1, f);
@@ -69,6 +71,11 @@ void settle_back_buffer(OpenGLRainbows& renderer) {
 bool software_renderer_name(const char* name) {
     return std::strcmp(name, "Mesa Windows GDI Driver") == 0 || std::strstr(name, "llvmpipe") != nullptr ||
            std::strstr(name, "softpipe") != nullptr || std::strstr(name, "Software Rasterizer") != nullptr;
+}
+
+SoftwareNotice software_notice_for(const char* renderer_name, bool box_wanted) {
+    if (renderer_name == nullptr || !software_renderer_name(renderer_name)) return SoftwareNotice::none;
+    return box_wanted ? SoftwareNotice::log_and_box : SoftwareNotice::log_only;
 }
 
 bool create_gl_window(OpenGLRainbows& renderer, int width, int height, int colour_depth, int fps,

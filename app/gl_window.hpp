@@ -18,4 +18,10 @@ void destroy_window(OpenGLRainbows& renderer);
 // Whether an OpenGL renderer name denotes a software implementation.
 bool software_renderer_name(const char* name);
 
+// What start-up does about the renderer it got: nothing for a hardware
+// one (or none named); for a software one the log line, and the message
+// box too while the game wants it (AppState::software_notice_box).
+enum class SoftwareNotice { none, log_only, log_and_box };
+SoftwareNotice software_notice_for(const char* renderer_name, bool box_wanted);
+
 }  // namespace crv

@@ -5,6 +5,8 @@
 #   bin/crvpack, crvmesh, crvdbg, crvfont, crv_file_dialog
 #   lib/cmake/Corvane/                          find_package(Corvane)
 #   lib/pkgconfig/corvane.pc                    pkg-config corvane
+#   share/doc/corvane/html/                     the reference manual, when
+#                                               Doxygen is found (docs.cmake)
 # The build tree holds the same package (CorvaneConfig.cmake in the build
 # folder), so a game can use a build without installing it
 # (-DCorvane_DIR=<build>).

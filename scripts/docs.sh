@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Builds the reference manual (HTML) from the public headers and the pages in
 # docs/ into OUTDIR (default build/docs; open OUTDIR/index.html). Any doxygen
-# warning, an undocumented public name among them, fails the run.
+# warning, an undocumented public name among them, fails the run; with
+# --warnings-allowed (the build's manual target, cmake/docs.cmake) they are
+# printed and the manual is made all the same.
 #
 # The function index page is generated from the headers on every run: a
 # first doxygen pass writes XML of the headers, the Python below turns its
 # functions into a Markdown table, and the second pass builds the HTML with
 # that page included. So the index lists exactly what the headers declare.
 #
-# Usage: scripts/docs.sh [OUTDIR]
+# Usage: scripts/docs.sh [--warnings-allowed] [OUTDIR]
 set -euo pipefail
+warn_as_error=FAIL_ON_WARNINGS
+if [ "${1:-}" = --warnings-allowed ]; then
+  warn_as_error=NO
+  shift
+fi
 out=${1:-build/docs}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -113,9 +120,10 @@ for shot in examples/*/screenshot.png; do
   cp "$shot" "$work/images/${name%%/*}.png"
 done
 
-# Pass 2: the HTML, warnings as errors.
+# Pass 2: the HTML, warnings as errors unless allowed.
 {
   cat docs/Doxyfile
+  echo "WARN_AS_ERROR = $warn_as_error"
   echo "IMAGE_PATH = \"$work/images\""
   echo "INPUT += \"$work/function_index.md\""
   echo "OUTPUT_DIRECTORY = \"$out\""

@@ -5,14 +5,28 @@
 /// the text input line, and the hooks of a game built for the debugger.
 ///
 /// A game defines crv::load_project_settings() and crv::game_main(); the
-/// run-time's main (the corvane_main library) starts the process: it makes
-/// the executable's folder the working directory, calls
-/// load_project_settings, brings the window and every service up and calls
-/// game_main, which never returns. Every end goes through crv::end_program
-/// (corvane/core.hpp): Escape (unless crv::set_escape_quits(0)), Alt+F4,
-/// closing the window, a fatal error or the game's own call. The record
+/// run-time's main (the corvane_main library) starts the process: it calls
+/// load_project_settings, brings the window and every service up, makes
+/// the executable's folder the working directory and calls game_main.
+/// Every end goes through crv::end_program (corvane/core.hpp): Escape
+/// (unless crv::set_escape_quits(0)), Alt+F4, closing the window, a fatal
+/// error, the game's own call, or game_main returning. The record
 /// crv::app_state (corvane/state.hpp) holds the project settings and the
 /// run-time's state.
+///
+/// **Pause:** while the window is not the active one, the program pauses:
+/// present_frame (and every wait) does not return, the window's title
+/// shows the caption followed by " <pause>", and the game's "CRV_ON_PAUSE"
+/// is called; activating the window restores the caption, calls
+/// "CRV_ON_RESUME" and goes on. With app_state.debug_mode set or
+/// crv::set_auto_pause(0) the program runs on, and the title stays.
+///
+/// **Machines without a graphics driver:** on a software OpenGL (Mesa's
+/// llvmpipe or softpipe, the Windows GDI driver) start-up shows the
+/// message box "No OpenGL Hardware Drivers" and waits for OK, at every
+/// start; crv::AppState::software_notice_box set to false in
+/// load_project_settings (or CORVANE_AUTOMATION=1) lets the game start at
+/// once.
 ///
 /// **Threads:** main thread only.
 ///
@@ -47,12 +61,15 @@ namespace crv {
 /// @{
 
 /// Fills the project settings of app_state (screen size, full screen,
-/// debug mode, mouse mode, multisample, frame rate, caption) and, if the
-/// game wishes, its build information (set_program_build_info). Called
-/// before the window exists: draw nothing here.
+/// debug mode, mouse mode, multisample, frame rate, caption, the software
+/// OpenGL notice) and, if the game wishes, its build information
+/// (set_program_build_info). Called before the window exists and before
+/// the working directory changes: draw nothing here.
 void load_project_settings();
-/// The game's main routine. It never returns: the program ends through
-/// end_program.
+/// The game's main routine, called once the window is open. A game
+/// usually loops here for ever, presenting frames until the player ends
+/// it; when it returns, the program ends as through end_program (the
+/// game's "CRV_ON_QUIT", the run-time's shutdown, exit code 0).
 void game_main();
 /// @}
 
@@ -78,7 +95,8 @@ void wait_for_key();
 void wait_for_mouse_button();
 /// Pauses (true) or resumes the program, calling the game's "CRV_ON_PAUSE"
 /// or "CRV_ON_RESUME" when the state changes. While paused, present_frame
-/// does not return; activating the window resumes.
+/// does not return; activating the window resumes. The title stays as it
+/// is (only a pause because the window became inactive shows " <pause>").
 void set_paused(bool paused);
 /// The text after the program name of a command line (as
 /// app_state.command_line holds it): a quoted program name ends at its closing quote,

@@ -12,6 +12,15 @@
 /// 65503..65535 are the run-time's own (65504 + f holds font f's image);
 /// fonts 0..31, surfaces 0..31, shader slots 0..254.
 ///
+/// **Images** are BMP (uncompressed), PNG or JPEG files. The colour key
+/// (crv::set_colour_key, default 0x8000FF) makes the pixels of exactly
+/// that colour transparent in BMP files and in PNG files without
+/// transparency of their own (RGB or palette). A PNG with an alpha
+/// channel or a transparency chunk keeps its own alpha, partly transparent
+/// pixels included, and is not keyed; grey PNGs and JPEG files are never
+/// keyed. PNG samples of 16 bits are reduced to 8; a grey PNG with an
+/// alpha channel cannot be read.
+///
 /// **Lifetime:** the renderer, with its sprites, fonts and surfaces, exists
 /// from start-up to program end; every function here does nothing (or
 /// answers 0, false or empty) before and after. Present the picture with
@@ -124,8 +133,10 @@ void poly_end();
 /// @{
 
 /// Loads a BMP, PNG or JPEG image (disk first, then the media pack) into a
-/// sprite; pixels of the colour key become transparent. Error code 3 when
-/// it cannot be read.
+/// sprite; pixels of the colour key become transparent, and a PNG's own
+/// alpha is kept (see @ref render2d "Images"). Error code 3 when it cannot
+/// be read. The sprite keeps the frame size it had (none for a slot never
+/// given one): anim_load or anim_set_frame_size give it one.
 void sprite_load(const DynString& name, std::int32_t sprite);
 /// sprite_load, with the image cut into frames of frame_w x frame_h, left to
 /// right and top to bottom.
@@ -158,13 +169,17 @@ std::int32_t sprite_free_slot();
 void anim_set_frame_size(std::int32_t sprite, std::int32_t frame_w, std::int32_t frame_h);
 /// Draws the sprite with its top-left corner at (x, y).
 void sprite_draw(std::int32_t sprite, std::int32_t x, std::int32_t y);
-/// Draws the sprite scaled to w x h.
+/// Draws the sprite scaled to w x h; a negative w or h mirrors it, drawn
+/// to the left of or above (x, y).
 void sprite_draw_stretched(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
-/// Draws the sprite scaled by zoom_x and zoom_y.
+/// Draws the sprite scaled by zoom_x and zoom_y about its centre. A
+/// negative zoom mirrors it in place: zoom_x < 0 left to right, zoom_y < 0
+/// upside down.
 void sprite_draw_zoomed(std::int32_t sprite, std::int32_t x, std::int32_t y, double zoom_x, double zoom_y);
 /// Draws the sprite turned by angle degrees about its centre.
 void sprite_draw_rotated(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle);
-/// Draws the sprite turned about its centre and scaled by zoom.
+/// Draws the sprite turned about its centre and scaled by zoom; a negative
+/// zoom mirrors both ways, which is a further half turn.
 void sprite_draw_rotozoom(std::int32_t sprite, std::int32_t x, std::int32_t y, double angle, double zoom);
 /// Draws frame number frame (counted left to right, then down).
 void anim_draw(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y);
@@ -175,10 +190,14 @@ void anim_draw_stretched(std::int32_t sprite, std::int32_t frame, std::int32_t x
 void anim_draw_rotozoom(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, double angle,
                         double zoom);
 /// True when non-transparent pixels of sprite a at (xa, ya) and sprite b at
-/// (xb, yb) overlap.
+/// (xb, yb) overlap. The images are tested as sprite_draw draws them:
+/// turning and zooming are not taken into account.
 bool sprite_collide(std::int32_t a, std::int32_t xa, std::int32_t ya, std::int32_t b, std::int32_t xb,
                     std::int32_t yb);
-/// sprite_collide for two animation frames.
+/// sprite_collide for two animation frames. Both sprites need a frame size
+/// (anim_load or anim_set_frame_size): a sprite without one, such as an
+/// image loaded with sprite_load into a slot never given a frame size,
+/// never collides here; test whole images with sprite_collide.
 bool anim_collide(std::int32_t a, std::int32_t frame_a, std::int32_t xa, std::int32_t ya, std::int32_t b,
                   std::int32_t frame_b, std::int32_t xb, std::int32_t yb);
 /// @}
@@ -217,10 +236,15 @@ void surface_use(std::int32_t surface);
 void sprite_grab(std::int32_t sprite, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 /// Makes the current picture the background (drawn instead of clearing).
 void background_from_screen();
-/// Saves the picture drawn so far: ".png", ".jpg" or else BMP by the
-/// name's extension. False and error code 3 when it cannot be written.
+/// Saves the picture drawn so far in this frame, not the one on screen:
+/// present_frame starts a new picture (cleared, or the background), so
+/// call it after drawing and before present_frame. ".png", ".jpg" or else BMP by the name's extension.
+/// False and error code 3 when it cannot be written.
 bool screenshot_save(const DynString& name);
-/// Saves a sprite's image as screenshot_save does.
+/// Saves a sprite's image as screenshot_save does. BMP has no alpha: its
+/// pixels that are not fully opaque are saved in the default colour key
+/// 0x8000FF, so that loading the file with that key makes them
+/// transparent again.
 bool sprite_save(const DynString& name, std::int32_t sprite);
 /// @}
 

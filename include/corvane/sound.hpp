@@ -10,7 +10,17 @@
 ///
 /// **Failures** set the error code (3 no such file, 7 for a slot number
 /// out of range) or return -1 / false; without an output device every load
-/// fails and every play returns -1, and the program runs on.
+/// fails (error code 3, "no sound device" in the debug log) and every play
+/// returns -1, and the program runs on. On Linux, ALSOFT_DRIVERS=null in
+/// the environment gives a silent output device instead: sounds load and
+/// play without being heard.
+///
+/// **WAVE files that play:** uncompressed PCM (format tag 1, or the
+/// extensible format with the PCM sub-format), 8 or 16 bits per sample,
+/// mono or stereo, 100 to 200000 samples per second. Compressed (ADPCM,
+/// mu-law, ...), floating-point, 24- and 32-bit files and files of more
+/// than two channels are refused: error code 3, "not a WAVE file it can
+/// play" in the debug log.
 ///
 /// **Examples:** @ref example_arcade (shots, bursting rocks and a hit on
 /// sound slots of several channels, panned with the position; silent
@@ -38,8 +48,9 @@ constexpr int k_sound_channel_limit = 4;
 ///
 /// Error code 7 for a slot outside 0..k_sound_slot_count - 1 (the slot is
 /// left alone); error code 3 when the file cannot be found or read, is not
-/// a WAVE file the output plays, or there is no output device; the reason
-/// goes to the debug log and the slot stays empty.
+/// a WAVE file the output plays (see @ref sound "WAVE files that play"),
+/// or there is no output device; the reason goes to the debug log and the
+/// slot stays empty.
 void sound_load(const DynString& file_name, int slot, int channel_count);
 /// Plays the slot's sound once on its next channel and returns the channel
 /// handle (slot x 256 + channel index).

@@ -59,6 +59,14 @@ struct AppState {
     /// does not pause when its window is deactivated.
     std::int32_t debug_mode = 0;
     std::int32_t multisample = 0;      ///< samples per pixel asked of the driver; 0: none
+    /// On an OpenGL without a hardware driver (a software renderer), start-up
+    /// writes "*** OpenGL Software Emulation - update driver!" to the debug
+    /// log and, while this is true (the default), shows a message box that
+    /// waits for OK (its text: the file opengldriver.txt in the folder the
+    /// game was started from, else a built-in notice). false: the log line
+    /// only, so the game starts at once. CORVANE_AUTOMATION=1 writes the box
+    /// to standard error instead, for any game.
+    bool software_notice_box = true;
     /// @}
 
     /// @name Filled by start-up
@@ -123,7 +131,9 @@ extern AppState app_state;
 /// Escape is an ordinary key. Alt+F4 and closing the window always end it.
 void set_escape_quits(double value);
 /// Whether the program pauses while its window is inactive: non-zero yes
-/// (the default), 0 no, it runs on.
+/// (the default; the title then shows the caption followed by " <pause>"
+/// until the window is active again), 0 no, it runs on. A game in
+/// debug_mode never pauses this way.
 void set_auto_pause(double value);
 
 /// @}

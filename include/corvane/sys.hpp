@@ -218,6 +218,13 @@ void set_program_build_info(const ProgramBuildInfo& info);
 /// "COMPILED", "HOSTID", "VERSION", "LOCALE" (two letters), "DOCUMENTS",
 /// "APPDATA", "TEMP". Unknown keys and facts the system does not offer
 /// answer "NO_DATA".
+///
+/// "APPDATA" is the application-data folder, made when it does not exist:
+/// "Corvane" in the user's local data folder ($XDG_DATA_HOME when it is
+/// an absolute path, else ~/.local/share; on Windows the local
+/// application-data folder), with
+/// "/" separators. Every Corvane game gets the same folder, so a game
+/// keeps its files there under names (or in a folder) of its own.
 DynString platform_info(const DynString& key);
 /// The variable's value, "" when unset; an empty name gives every
 /// "name=value" entry, each followed by "\n".

@@ -257,7 +257,10 @@ constexpr std::string_view k_save_suffix = ".crvsave";
 // ".<name>.<pid>.crvsave" beside the file; the name part is shortened so
 // that the whole stays within the system's limit for one component.
 std::string save_temp_prefix(const std::string& leaf) {
-    return "." + leaf.substr(0, 200) + ".";
+    std::string prefix = ".";
+    prefix.append(leaf, 0, 200);
+    prefix += '.';
+    return prefix;
 }
 
 void remove_stale_saves(const std::string& folder, const std::string& leaf) {

@@ -19,6 +19,9 @@
 //              uses, the same name in other case, and a made-up name
 //   "shell"  - opens a document (escape quits unless CRV_TEST_ESCAPE is 0),
 //              then prints "after open" and ends
+//   "notice" - sets software_notice_box from CRV_TEST_NOTICE_BOX ("0" off)
+//              and sends its standard error to its standard output, where
+//              the automation switch writes message boxes; then ends
 // It defines the frame's four callbacks, which say when they are called.
 #include "runtime/app_state.hpp"
 #include <corvane/app.hpp>
@@ -33,6 +36,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace crv {
 
@@ -79,6 +87,15 @@ void load_project_settings() {
     app_state.multisample = mode() == "multisample" ? 4 : 0;
     app_state.frame_rate = 60;
     app_state.caption = "FrameGame";
+    if (mode() == "notice") {
+        const char* box = std::getenv("CRV_TEST_NOTICE_BOX");
+        app_state.software_notice_box = box == nullptr || std::string(box) != "0";
+#ifdef _WIN32
+        _dup2(1, 2);
+#else
+        dup2(1, 2);
+#endif
+    }
 }
 
 void game_main() {

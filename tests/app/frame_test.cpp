@@ -189,6 +189,25 @@ TEST(Frame, GlExtensionQueryAnswersOnlyForEntryPointsTheDriverHas) {
     EXPECT_EQ(r.output, "glext 1 0 0\ncallback: quit\nexit\n");
 }
 
+TEST(Frame, SoftwareRendererBoxCanBeTurnedOffByTheGame) {
+    // The virtual display renders in software. The box (written to standard
+    // error under the automation switch) appears unless the game turned it
+    // off; the log line appears either way.
+    for (const char* box : {"1", "0"}) {
+        test::TempDir tmp;
+        test::ChildResult r = test::run_child(
+            {FRAME_GAME},
+            {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "notice"},
+             {"CRV_TEST_NOTICE_BOX", box}},
+            false);
+        EXPECT_EQ(r.exit_code, 0);
+        if (tmp.read("ErrorLog.txt").find("*** OpenGL Software Emulation - update driver!\n") == std::string::npos)
+            GTEST_SKIP() << "the display renders in hardware";
+        bool shown = r.output.find("[message box] No OpenGL Hardware Drivers: Please update") != std::string::npos;
+        EXPECT_EQ(shown, std::string(box) == "1") << r.output;
+    }
+}
+
 TEST(Frame, ShowCommandZeroKeepsTheWindowHidden) {
     test::TempDir tmp;
     test::ChildResult r = test::run_child(

@@ -1,5 +1,6 @@
 #include "runtime/app_state.hpp"
 #include "app/clock.hpp"
+#include "app/gl_window.hpp"
 #include "app/present.hpp"
 #include "app/startup.hpp"
 #include "input/input.hpp"
@@ -29,6 +30,27 @@ TEST(Startup, InitialStateOfTheRecord) {
     EXPECT_FALSE(fresh.paused);
     EXPECT_EQ(fresh.win32_callback_state, CallbackState::not_looked_up);
     EXPECT_EQ(fresh.renderer, nullptr);
+    EXPECT_TRUE(fresh.software_notice_box);
+}
+
+TEST(Startup, SoftwareRendererNoticeFollowsTheNameAndTheSetting) {
+    using N = SoftwareNotice;
+    struct Case { const char* renderer; bool box; N notice; };
+    const Case cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true, N::log_and_box},
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", false, N::log_only},
+        {"Mesa Windows GDI Driver", true, N::log_and_box},
+        {"softpipe", false, N::log_only},
+        {"Mesa DRI Intel(R) Software Rasterizer", true, N::log_and_box},
+        // The GDI driver's name counts only as a whole.
+        {"Mesa Windows GDI Driver 2", true, N::none},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", true, N::none},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false, N::none},
+        {nullptr, true, N::none},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(software_notice_for(c.renderer, c.box), c.notice)
+            << (c.renderer != nullptr ? c.renderer : "(none)") << " box " << c.box;
 }
 
 TEST(Clock, FrameIntervalAndDuration) {

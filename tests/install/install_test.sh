@@ -11,11 +11,14 @@
 # compile line must carry neither the project's -Werror nor its
 # source-tree include paths.
 #
-# usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER LAUNCHER BUILD_TYPE SANITIZE
+# The install also holds the reference manual when the build makes one
+# (MANUAL ON: Doxygen was found when it was configured).
+#
+# usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER LAUNCHER BUILD_TYPE SANITIZE MANUAL
 # (ctest passes these from the build it runs in; LAUNCHER may be empty)
 set -euo pipefail
 
-build=$1 src=$2 cxx=$3 launcher=$4 build_type=$5 sanitize=$6
+build=$1 src=$2 cxx=$3 launcher=$4 build_type=$5 sanitize=$6 manual=$7
 
 fail() {
   echo "FAIL: $*" >&2
@@ -120,6 +123,11 @@ for f in lib/libcorvane.a lib/libcorvane_main.a include/corvane/corvane.hpp bin/
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ "$(ls "$prefix/include")" = corvane ] || fail "headers installed outside include/corvane: $(ls "$prefix/include")"
+if [ "$manual" = ON ]; then
+  [ -s "$prefix/share/doc/corvane/html/index.html" ] || fail "not installed: the manual's index.html"
+  [ -s "$prefix/share/doc/corvane/html/group__render2d.html" ] || fail "not installed: the manual's subsystem pages"
+  [ ! -e "$prefix/share/doc/corvane/html/.corvane-manual" ] || fail "installed: the manual folder's marker file"
+fi
 
 # 1. The template as shipped, through the CMake package.
 cmake -S "$src/examples/hello" -B "$work/cmake" "${cmake_args[@]}" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

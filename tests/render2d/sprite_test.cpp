@@ -180,6 +180,30 @@ TEST_F(Sprites, DrawWholeStretchedAndZoomedGolden) {
     EXPECT_TRUE(test::matches_golden(r(), "sprite_stretched_zoomed"));
 }
 
+TEST_F(Sprites, NegativeZoomsAndSizesMirror) {
+    r().set_smoothing(0);
+    r().sprite_draw_zoomed(1, 4, 4, -1.0f, 1.0f);   // left to right, in place
+    r().sprite_draw_zoomed(1, 24, 4, 1.0f, -1.0f);  // upside down, in place
+    r().sprite_draw_stretched(1, 60, 4, -16, 16);   // left to right, left of x
+    r().sprite_draw_rotozoom(1, 4, 24, 0, -1.0f);   // both ways: half a turn
+    // Where each drawing shows the red, green, blue and white quadrants of
+    // the upright sprite (top-left, top-right, bottom-left, bottom-right).
+    struct Case { int x, y; std::uint32_t top_left, top_right, bottom_left, bottom_right; };
+    const Case cases[] = {
+        {4, 4, k_green, k_red, k_white, k_blue},
+        {24, 4, k_blue, k_white, k_red, k_green},
+        {44, 4, k_green, k_red, k_white, k_blue},
+        {4, 24, k_white, k_blue, k_green, k_red},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(r().read_pixel(c.x + 2, c.y + 4), static_cast<std::int32_t>(c.top_left)) << c.x << "," << c.y;
+        EXPECT_EQ(r().read_pixel(c.x + 13, c.y + 4), static_cast<std::int32_t>(c.top_right)) << c.x << "," << c.y;
+        EXPECT_EQ(r().read_pixel(c.x + 2, c.y + 12), static_cast<std::int32_t>(c.bottom_left)) << c.x << "," << c.y;
+        EXPECT_EQ(r().read_pixel(c.x + 13, c.y + 12), static_cast<std::int32_t>(c.bottom_right)) << c.x << "," << c.y;
+    }
+    EXPECT_EQ(r().read_pixel(61, 10), 0) << "the stretched one lies left of x";
+}
+
 TEST_F(Sprites, RotatedByNinetyDegreesGolden) {
     r().set_smoothing(0);
     r().sprite_draw_rotated(1, 8, 8, 90);
@@ -270,6 +294,17 @@ TEST_F(Sprites, PixelExactCollision) {
     EXPECT_FALSE(r().anim_collide(4, 0, 0, 0, 3, 0, 2, 2));
     EXPECT_TRUE(r().anim_collide(4, 1, 0, 0, 3, 0, 2, 2));
     EXPECT_FALSE(r().anim_collide(4, 9, 0, 0, 3, 0, 2, 2));  // a frame outside the image
+    // An image loaded into a slot never given a frame size has none: as
+    // frames it never collides, though the whole image does.
+    std::string solid = dir.file("solid.bmp");
+    test::write_file(solid, test::make_bmp24(8, 8, test::solid(8, 8, k_red), false));
+    r().sprite_load(solid.c_str(), 40);
+    EXPECT_TRUE(r().sprite_collide(40, 0, 0, 3, 2, 2));
+    EXPECT_FALSE(r().anim_collide(40, 0, 0, 0, 3, 0, 2, 2));
+    r().anim_set_frame_size(40, 8, 8);
+    EXPECT_TRUE(r().anim_collide(40, 0, 0, 0, 3, 0, 2, 2));
+    r().anim_set_frame_size(40, 0, 0);  // the slot as it was
+    r().free_sprite(40);
     // A sprite reloaded with other pixels collides by its new mask.
     ASSERT_TRUE(r().sprite_from_pixels(2, test::pixel_array(test::solid(8, 8, k_red)), 8, 8));
     EXPECT_TRUE(r().sprite_collide(2, 0, 0, 3, 5, 2));

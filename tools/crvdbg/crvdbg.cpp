@@ -100,6 +100,14 @@ std::string number_text(double v) {
     return buffer;
 }
 
+// "[n]", as array sizes and indices are shown.
+std::string subscript(long long n) {
+    std::string text = "[";
+    text += std::to_string(n);
+    text += ']';
+    return text;
+}
+
 class Session {
 public:
     Session(crvdbg::Debuggee& program, std::FILE* tx_log) : program_(program), target_(program), tx_log_(tx_log) {}
@@ -194,7 +202,7 @@ std::string Session::describe(const Variable& v) const {
             std::int32_t sizes[4];
             target_.read(v.address + 20, sizes, sizeof sizes);
             std::string out = "array";
-            for (int d = 0; d < 4 && (d == 0 || sizes[d] > 0); ++d) out += "[" + std::to_string(sizes[d]) + "]";
+            for (int d = 0; d < 4 && (d == 0 || sizes[d] > 0); ++d) out += subscript(sizes[d]);
             return out;
         }
         default:
@@ -216,7 +224,7 @@ void Session::print(const Variable& v, const std::vector<int>& index) const {
     bool in_range = elements != 0 && i[0] >= 0 && i[0] < sizes[0];
     for (int d = 1; d < 4; ++d) in_range = in_range && i[d] >= 0 && (sizes[d] == 0 ? i[d] == 0 : i[d] < sizes[d]);
     std::string where = v.name;
-    for (std::size_t d = 0; d < index.size(); ++d) where += "[" + std::to_string(index[d]) + "]";
+    for (std::size_t d = 0; d < index.size(); ++d) where += subscript(index[d]);
     if (!in_range) {
         std::printf("%s is out of range\n", where.c_str());
         return;
