@@ -7,6 +7,13 @@
 # The build prints Doxygen's warnings without failing on them, so that a
 # Doxygen other than the one the project checks with cannot stop a build;
 # scripts/docs.sh on its own (as ./test runs it) fails on any warning.
+#
+# The instrumented builds would only make the same manual again: they have
+# none.
+if(CRV_SANITIZE OR CRV_SANITIZE_THREAD OR CRV_FUZZ)
+  set(CRV_MANUAL OFF)
+  return()
+endif()
 find_program(CRV_DOXYGEN doxygen)
 find_program(CRV_PYTHON3 python3)
 find_program(CRV_BASH bash)
