@@ -1,6 +1,7 @@
 #include <corvane/net.hpp>
 
 #include "net/http_header.hpp"
+#include "net/low_speed.hpp"
 #include "net/socket.hpp"
 #include "platform/net.hpp"
 
@@ -26,6 +27,7 @@ constexpr int k_connect_default_ms = 30000;
 
 std::atomic<int> g_idle_timeout_ms{k_http_default_idle_ms};
 std::atomic<int> g_total_timeout_ms{0};
+std::atomic<std::int64_t> g_max_body_size{k_http_default_max_body_size};
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,70 +53,120 @@ struct BodySink {
     }
 };
 
-using HeaderSkipper = HttpHeaderSkipper;
+// The limits one download runs under, read once at its start.
+struct Limits {
+    int idle_ms = k_http_default_idle_ms;
+    int total_ms = 0;
+    // The low-speed rule's window and the time the header may take.
+    int window_ms = k_http_low_speed_window_ms;
+    std::int64_t max_body = k_http_default_max_body_size;
 
-enum class Outcome { closed_by_server, failed, timed_out };
+    static Limits current() {
+        Limits limits;
+        limits.idle_ms = g_idle_timeout_ms.load();
+        limits.total_ms = g_total_timeout_ms.load();
+        limits.window_ms = limits.idle_ms > k_http_low_speed_window_ms ? limits.idle_ms : k_http_low_speed_window_ms;
+        limits.max_body = g_max_body_size.load();
+        return limits;
+    }
+};
+
+// Success, or the error code the failure leaves (0: the one the socket
+// layer left).
+struct Outcome {
+    bool ok = false;
+    int error = 0;
+};
+
+Outcome failure(int error) { return Outcome{false, error}; }
+
+// Receives the response on a connected socket until the server closes it
+// or one of the limits ends the transfer.
+Outcome receive_response(int socket, BodySink& sink, const Limits& limits, Clock::time_point end) {
+    const bool has_total = limits.total_ms > 0;
+    const Clock::time_point start = Clock::now();
+    auto elapsed_ms = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    std::vector<char> block(k_read_size);
+    HttpHeader header(k_http_max_header_bytes);
+    LowSpeedRule low_speed(limits.window_ms, k_http_low_speed_bytes);
+    // The most body bytes that may come: the announced length once the
+    // header has ended, else the maximum body size.
+    std::int64_t allowed = limits.max_body;
+    std::int64_t received = 0;
+    Clock::time_point last_byte = start;
+    for (;;) {
+        int n = sock_receive_bytes(socket, block.data(), k_read_size);
+        if (n == k_sock_closed) {
+            // A reset looks like a close: only an announced length tells
+            // a cut transfer from a whole one.
+            if (!header.done() || (header.content_length() >= 0 && received < header.content_length()))
+                return failure(k_http_error_cut_short);
+            return Outcome{true, 0};
+        }
+        if (n > 0) {
+            last_byte = Clock::now();
+            low_speed.add(elapsed_ms(), n);
+            std::size_t skipped = 0;
+            if (!header.done()) {
+                skipped = header.consume(block.data(), static_cast<std::size_t>(n));
+                if (header.too_long()) return failure(k_http_error_too_large);
+                if (header.done()) {
+                    if (header.length_invalid()) return failure(k_http_error_too_large);
+                    if (header.content_length() > limits.max_body) return failure(k_http_error_too_large);
+                    if (header.content_length() >= 0) allowed = header.content_length();
+                }
+            }
+            std::int64_t body = n - static_cast<std::int64_t>(skipped);
+            if (body > allowed - received) return failure(k_http_error_too_large);
+            received += body;
+            sink.take(block.data() + skipped, static_cast<std::size_t>(body));
+            if (sink.write_failed) return failure(0);
+        } else if (n == k_sock_no_data) {
+            // A server that accepted and then went silent must not hold the
+            // game thread for ever.
+            int wait_ms = ms_until(last_byte + std::chrono::milliseconds(limits.idle_ms));
+            if (has_total && ms_until(end) < wait_ms) wait_ms = ms_until(end);
+            if (wait_ms == 0) return failure(k_sock_error_stalled);
+            if (sock_wait_readable(socket, wait_ms < k_idle_wait_ms ? wait_ms : k_idle_wait_ms) < 0) return failure(0);
+        } else {
+            return failure(0);
+        }
+        // One that trickles, however regularly, must not either.
+        const std::int64_t now_ms = elapsed_ms();
+        if (!header.done() && now_ms >= limits.window_ms) return failure(k_sock_error_stalled);
+        if (low_speed.too_slow(now_ms)) return failure(k_sock_error_stalled);
+        if (has_total && ms_until(end) == 0) return failure(k_sock_error_stalled);
+    }
+}
 
 Outcome download(const DynString& host, const DynString& path, int port, BodySink& sink, int timeout_ms) {
-    const Clock::time_point start = Clock::now();
-    const int idle_ms = g_idle_timeout_ms.load();
-    const int total_ms = g_total_timeout_ms.load();
-    const bool has_total = total_ms > 0;
-    const Clock::time_point end = start + std::chrono::milliseconds(total_ms);
+    const Limits limits = Limits::current();
+    const bool has_total = limits.total_ms > 0;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(limits.total_ms);
 
     char request[k_request_size];
     int length = std::snprintf(request, sizeof request,
                                "GET %s HTTP/1.0\r\nHost:%s\r\nAccept: */*\r\nUser-Agent: Corvane\r\n\r\n",
                                path.text(), host.text());
     // A request cut to fit would ask for something else.
-    if (length < 0 || length >= k_request_size) return Outcome::failed;
+    if (length < 0 || length >= k_request_size) return failure(0);
 
-    if (!sock_init()) return Outcome::failed;
-    Outcome outcome = Outcome::failed;
+    if (!sock_init()) return failure(0);
+    Outcome outcome;
     // The overall limit covers connecting too.
     if (timeout_ms <= 0 || timeout_ms > k_connect_default_ms) timeout_ms = k_connect_default_ms;
     if (has_total && ms_until(end) < timeout_ms) timeout_ms = ms_until(end) > 0 ? ms_until(end) : 1;
     int socket = sock_connect(host, port, timeout_ms);
     if (socket < 0 && has_total && sock_last_error() == k_sock_error_timed_out && ms_until(end) == 0)
-        outcome = Outcome::timed_out;
+        outcome = failure(k_sock_error_stalled);
     if (socket >= 0) {
-        if (sock_send(socket, DynString(request)) == length) {
-            std::vector<char> block(k_read_size);
-            HeaderSkipper header;
-            Clock::time_point last_byte = Clock::now();
-            for (;;) {
-                int n = sock_receive_bytes(socket, block.data(), k_read_size);
-                if (n == k_sock_no_data) {
-                    // A server that accepted and then went silent, or that
-                    // trickles, must not hold the game thread for ever.
-                    int wait_ms = ms_until(last_byte + std::chrono::milliseconds(idle_ms));
-                    if (has_total && ms_until(end) < wait_ms) wait_ms = ms_until(end);
-                    if (wait_ms == 0) {
-                        outcome = Outcome::timed_out;
-                        break;
-                    }
-                    if (sock_wait_readable(socket, wait_ms < k_idle_wait_ms ? wait_ms : k_idle_wait_ms) < 0) break;
-                    continue;
-                }
-                if (n == k_sock_closed) {
-                    outcome = Outcome::closed_by_server;
-                    break;
-                }
-                if (n < 0) break;
-                last_byte = Clock::now();
-                std::size_t skipped = header.done() ? 0 : header.consume(block.data(), static_cast<std::size_t>(n));
-                if (header.done()) sink.take(block.data() + skipped, static_cast<std::size_t>(n) - skipped);
-                if (sink.write_failed) break;
-                if (has_total && ms_until(end) == 0) {
-                    outcome = Outcome::timed_out;
-                    break;
-                }
-            }
-        }
+        if (sock_send(socket, DynString(request)) == length) outcome = receive_response(socket, sink, limits, end);
         sock_close(socket);
     }
     sock_shutdown();
-    if (outcome == Outcome::timed_out) plat::set_net_error(k_sock_error_stalled);
+    if (outcome.error != 0) plat::set_net_error(outcome.error);
     return outcome;
 }
 
@@ -144,6 +196,8 @@ void http_set_idle_timeout(int timeout_ms) {
 
 void http_set_total_timeout(int timeout_ms) { g_total_timeout_ms = timeout_ms > 0 ? timeout_ms : 0; }
 
+void http_set_max_body_size(std::int64_t bytes) { g_max_body_size = bytes > 0 ? bytes : k_http_default_max_body_size; }
+
 bool http_get_file(const DynString& host, const DynString& path, int port, const DynString& file_name,
                    int timeout_ms) {
     if (std::strncmp(file_name.text(), "mem://", 6) == 0) return false;
@@ -155,7 +209,7 @@ bool http_get_file(const DynString& host, const DynString& path, int port, const
     BodySink sink;
     sink.file = create_temporary(name, &temporary);
     if (sink.file == nullptr) return false;
-    bool ok = download(host, path, port, sink, timeout_ms) == Outcome::closed_by_server;
+    bool ok = download(host, path, port, sink, timeout_ms).ok;
     if (std::fclose(sink.file) != 0) sink.write_failed = true;
     ok = ok && !sink.write_failed;
     if (ok && std::rename(temporary.c_str(), name.c_str()) != 0) {
@@ -172,7 +226,7 @@ DynString http_get_text(const DynString& host, const DynString& path, int port, 
     BodySink sink;
     sink.buffer = &body;
     sink.buffer_limit = max_length > 0 ? static_cast<std::size_t>(max_length) : 0;
-    if (download(host, path, port, sink, timeout_ms) == Outcome::timed_out) return DynString();
+    if (!download(host, path, port, sink, timeout_ms).ok) return DynString();
     std::size_t zero = body.find('\0');
     if (zero != std::string::npos) body.resize(zero);
     return DynString(body.c_str());
