@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace crv {
@@ -24,6 +26,7 @@ constexpr int k_request_size = 1024;
 // before it looks at its deadlines again; data arriving ends the wait at once.
 constexpr int k_idle_wait_ms = 100;
 constexpr int k_connect_default_ms = 30000;
+constexpr std::uint32_t k_loopback = 0x7f000001;
 
 std::atomic<int> g_idle_timeout_ms{k_http_default_idle_ms};
 std::atomic<int> g_total_timeout_ms{0};
@@ -170,23 +173,88 @@ Outcome download(const DynString& host, const DynString& path, int port, BodySin
     return outcome;
 }
 
-// A file next to the target that takes the body until the transfer has
-// succeeded, so that a failed download leaves any older file of that name
-// as it was and no partial file behind.
-std::FILE* create_temporary(const std::string& name, std::string* temporary) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = name + ".part" + std::to_string(counter++);
-        // Never take over a file that is already there (another download's).
-        std::FILE* existing = std::fopen(temporary->c_str(), "rb");
-        if (existing != nullptr) {
-            std::fclose(existing);
-            continue;
+// The temporary file of a download is "<target>.part<port>", where port is
+// that of a UDP socket on the loopback address that the download holds
+// until it ends. The system frees the port when the process ends, however
+// it ends, so a temporary file whose port can be bound again is one that
+// nobody writes any more: a killed process's leftover. One whose port is
+// taken belongs to a live download, of this process or another, or the
+// port went to some other program since; either way it stays.
+class PartFile {
+public:
+    PartFile() {
+        marker_ = plat::socket_open(true);
+        plat::SocketAddress local{k_loopback, 0};
+        if (marker_ != plat::k_invalid_socket &&
+            (!plat::socket_bind(marker_, local) || !plat::socket_local_address(marker_, &local))) {
+            plat::socket_close(marker_);
+            marker_ = plat::k_invalid_socket;
         }
-        return std::fopen(temporary->c_str(), "wb");
+        port_ = marker_ != plat::k_invalid_socket ? local.port : 0;
     }
-    return nullptr;
-}
+    ~PartFile() {
+        if (marker_ != plat::k_invalid_socket) plat::socket_close(marker_);
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // The temporary name for target, after removing what killed downloads
+    // of the same target left; empty without a port.
+    std::string prepare(const std::string& target) {
+        if (port_ == 0) return "";
+        remove_leftovers(target);
+        return target + ".part" + std::to_string(port_);
+    }
+
+private:
+    void remove_leftovers(const std::string& target) {
+        namespace fs = std::filesystem;
+        std::size_t slash = target.rfind('/');
+        std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+        std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".part";
+        // Binding to test a port sets the thread's last socket error; a
+        // download that then succeeds leaves it as it was.
+        const int error = plat::net_error();
+        std::error_code failed;
+        for (fs::directory_iterator it(fs::path(folder), failed), last; !failed && it != last; it.increment(failed)) {
+            std::string name;
+            try {
+                name = it->path().filename().string();
+            } catch (const std::exception&) {
+                continue;  // a name the system cannot give as text is not one of ours
+            }
+            int port = port_of(name, prefix);
+            if (port == 0 || (port != port_ && !port_free(port))) continue;
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+        plat::set_net_error(error);
+    }
+
+    // The port in "<prefix><digits>", else 0.
+    static int port_of(const std::string& name, const std::string& prefix) {
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 5 ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            return 0;
+        int port = 0;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            if (name[i] < '0' || name[i] > '9') return 0;
+            port = port * 10 + (name[i] - '0');
+        }
+        return port <= 65535 ? port : 0;
+    }
+
+    static bool port_free(int port) {
+        plat::SocketHandle probe = plat::socket_open(true);
+        if (probe == plat::k_invalid_socket) return false;
+        bool bound = plat::socket_bind(probe, plat::SocketAddress{k_loopback, static_cast<std::uint16_t>(port)});
+        plat::socket_close(probe);
+        return bound;
+    }
+
+    plat::SocketHandle marker_ = plat::k_invalid_socket;
+    int port_ = 0;
+};
 
 }  // namespace
 
@@ -205,19 +273,33 @@ bool http_get_file(const DynString& host, const DynString& path, int port, const
     for (char& c : name) {
         if (c == '\\') c = '/';
     }
-    std::string temporary;
-    BodySink sink;
-    sink.file = create_temporary(name, &temporary);
-    if (sink.file == nullptr) return false;
-    bool ok = download(host, path, port, sink, timeout_ms).ok;
-    if (std::fclose(sink.file) != 0) sink.write_failed = true;
-    ok = ok && !sink.write_failed;
-    if (ok && std::rename(temporary.c_str(), name.c_str()) != 0) {
-        // Where renaming does not replace an existing file, the old one
-        // goes first.
-        ok = std::remove(name.c_str()) == 0 && std::rename(temporary.c_str(), name.c_str()) == 0;
+    // The socket layer stays up for the temporary file's marker.
+    if (!sock_init()) return false;
+    bool ok = false;
+    Outcome outcome;
+    {
+        PartFile part;
+        // The body goes to a file beside the target until the transfer has
+        // succeeded, so that a failed download leaves any older file of
+        // that name as it was and no partial file behind.
+        std::string temporary = part.prepare(name);
+        BodySink sink;
+        if (!temporary.empty()) sink.file = std::fopen(temporary.c_str(), "wb");
+        if (sink.file != nullptr) {
+            outcome = download(host, path, port, sink, timeout_ms);
+            ok = outcome.ok;
+            if (std::fclose(sink.file) != 0) sink.write_failed = true;
+            ok = ok && !sink.write_failed;
+            if (ok && std::rename(temporary.c_str(), name.c_str()) != 0) {
+                // Where renaming does not replace an existing file, the old
+                // one goes first.
+                ok = std::remove(name.c_str()) == 0 && std::rename(temporary.c_str(), name.c_str()) == 0;
+            }
+            if (!ok) std::remove(temporary.c_str());
+        }
     }
-    if (!ok) std::remove(temporary.c_str());
+    sock_shutdown();
+    if (outcome.error != 0) plat::set_net_error(outcome.error);
     return ok;
 }
 

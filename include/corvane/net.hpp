@@ -176,8 +176,11 @@ void http_set_total_timeout(int timeout_ms);
 void http_set_max_body_size(std::int64_t bytes);
 /// Saves the body to file_name, replacing an existing file only once the
 /// transfer has succeeded: a failed download leaves no partial file and any
-/// older file of that name untouched. An empty host means this machine;
-/// timeout_ms is the connect time-out as sock_connect takes it.
+/// older file of that name untouched. The body goes to a temporary file
+/// beside the target first (its name followed by ".part" and a number);
+/// those that a killed process left behind are removed by the next
+/// download of the same name. An empty host means this machine; timeout_ms
+/// is the connect time-out as sock_connect takes it.
 bool http_get_file(const DynString& host, const DynString& path, int port, const DynString& file_name,
                    int timeout_ms);
 /// The body as text: at most max_length bytes, cut at the first zero byte;

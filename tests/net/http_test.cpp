@@ -287,6 +287,50 @@ TEST_F(HttpTest, MaximumBodySizeEndsLargerBodies) {
     EXPECT_TRUE(holds_pattern(target, 5001));
 }
 
+// A temporary file belongs to its download for as long as that runs, in
+// this process or another; once the process that wrote it is killed, the
+// next download of the same name removes it.
+TEST_F(HttpTest, KilledDownloadsLeaveNoTemporaryFileForLong) {
+    test::TempDir folder;
+    const std::string target = folder.file("level.pak");
+    auto temporaries = [&] {
+        std::vector<std::string> names = folder_files(folder.path());
+        std::erase_if(names, [](const std::string& n) { return n.rfind("level.pak.part", 0) != 0; });
+        return names;
+    };
+    // Downloads that stay under way until this server stops.
+    test::HttpServer holding(site_.path());
+    ASSERT_NE(holding.port(), 0);
+    const std::string holding_port = std::to_string(holding.port());
+    test::ChildProcess child({HTTP_CHILD, "127.0.0.1", "/silent", holding_port, target});
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(test::wait_until([&] { return temporaries().size() == 1; }, 20000));
+    struct Download {
+        test::HttpServer& server;
+        std::thread thread;
+        ~Download() {
+            server.stop();
+            if (thread.joinable()) thread.join();
+        }
+    } own{holding, std::thread([&] {
+              EXPECT_FALSE(http_get_file("127.0.0.1", "/silent", holding.port(), target.c_str(), 2000));
+          })};
+    ASSERT_TRUE(test::wait_until([&] { return temporaries().size() == 2; }, 20000));
+    const std::vector<std::string> live = temporaries();
+
+    ASSERT_TRUE(http_get_file("127.0.0.1", "/hundred.txt", port_, target.c_str(), 2000));
+    EXPECT_EQ(read_file(target), hundred_);
+    EXPECT_EQ(temporaries(), live) << "a live download's file was removed";
+
+    EXPECT_TRUE(child.kill());
+    holding.stop();
+    own.thread.join();
+    EXPECT_EQ(temporaries().size(), 1u) << "the killed download's file";
+    ASSERT_TRUE(http_get_file("127.0.0.1", "/zeros.bin", port_, target.c_str(), 2000));
+    EXPECT_EQ(read_file(target), binary_);
+    EXPECT_EQ(folder_files(folder.path()), std::vector<std::string>{"level.pak"});
+}
+
 // The response header as downloads read it: where it ends, its size limit
 // and the body length it announces, the same however the bytes are cut.
 TEST(HttpHeaderTest, LengthLimitAndEnd) {
