@@ -19,8 +19,8 @@
 /// open, 10060 no progress in time (also the HTTP time-outs), 10061
 /// refused, 10093 sock_init not called. Nothing
 /// blocks for ever: sends and full receives give up after their time-outs,
-/// and downloads also when they get too slow or too large (see
-/// http_get_file). IPv4 addresses are host-byte-order integers.
+/// downloads also when they get too slow or too large (see HTTP/1.0
+/// downloads below). IPv4 addresses are host-byte-order integers.
 ///
 /// **Examples:** @ref example_download (an HTTP GET sent through a socket
 /// while the frame loop keeps drawing), @ref example_chat (a lobby with
