@@ -18,8 +18,9 @@
 /// table full, 10036 connect timed out, 10038 a socket number that is not
 /// open, 10060 no progress in time (also the HTTP time-outs), 10061
 /// refused, 10093 sock_init not called. Nothing
-/// blocks for ever: sends, full receives and downloads give up after their
-/// time-outs. IPv4 addresses are host-byte-order integers.
+/// blocks for ever: sends and full receives give up after their time-outs,
+/// downloads also when they get too slow or too large (see HTTP/1.0
+/// downloads below). IPv4 addresses are host-byte-order integers.
 ///
 /// **Examples:** @ref example_download (an HTTP GET sent through a socket
 /// while the frame loop keeps drawing), @ref example_chat (a lobby with
@@ -121,28 +122,70 @@ bool sock_local_address(int socket, std::int64_t* address, int* port);
 /// @name HTTP/1.0 downloads
 /// A plain GET; the body is everything after the response header until the
 /// server closes the connection. No status codes, redirects, chunked bodies
-/// or proxies: an error page is a body like any other. The download fails
-/// when no byte arrives for the idle time-out or the whole call exceeds the
-/// total time-out.
+/// or proxies: an error page is a body like any other, and a chunked body
+/// is kept with its framing.
+///
+/// Every download ends, with default settings too. It fails with 10060
+/// (k_sock_error_stalled) when no byte arrives for the idle time-out (30 s),
+/// when the response header is not complete within the window after the
+/// request, when fewer than 1 KiB arrive in any window once the transfer
+/// has run for one, or when the whole call exceeds the total time-out
+/// (none by default). The window is 30 s, or the idle time-out when that
+/// is longer. It fails with 10040 (k_http_error_too_large) when the header
+/// is longer than 64 KiB or the body than the maximum body size (1 GiB),
+/// when the body is longer than its "Content-Length", and when that field
+/// is not a number or appears twice with different values. It fails with
+/// 10054 (k_http_error_cut_short) when the connection closes, or is reset,
+/// before the header has ended or the announced "Content-Length" has
+/// arrived. Without "Content-Length" (or with "Transfer-Encoding") the body
+/// is whatever arrives until the server closes. So a server that keeps
+/// sending at least the minimum rate holds the call until the maximum body
+/// size is reached: a game that needs a shorter bound sets a total
+/// time-out.
 /// @{
 
 /// The default idle time-out of a download in ms (http_set_idle_timeout).
 inline constexpr int k_http_default_idle_ms = 30000;
+/// The shortest window of the low-speed rule and of the header's time
+/// limit, in ms (the idle time-out is the window when it is longer).
+inline constexpr int k_http_low_speed_window_ms = 30000;
+/// The bytes a download must receive in every window.
+inline constexpr int k_http_low_speed_bytes = 1024;
+/// The longest response header in bytes, its final empty line included.
+inline constexpr int k_http_max_header_bytes = 64 * 1024;
+/// The default maximum body size in bytes (http_set_max_body_size): above
+/// a game's largest single downloads (a level pack, an update), and a
+/// bound on the disk that a server sending without end can fill.
+inline constexpr std::int64_t k_http_default_max_body_size = std::int64_t{1} << 30;
+/// Error code: the response's header or body is over its limit, or its
+/// "Content-Length" is unusable (the system's "message too long" code).
+inline constexpr int k_http_error_too_large = 10040;
+/// Error code: the connection ended before the header or the announced
+/// body was complete (the system's "connection reset" code).
+inline constexpr int k_http_error_cut_short = 10054;
 
 /// Sets the idle time-out: no byte for this long ends a download; 0 or
-/// less restores 30 s.
+/// less restores 30 s. A time-out above 30 s also widens the window of the
+/// low-speed rule and the header's time limit.
 void http_set_idle_timeout(int timeout_ms);
 /// Sets the limit for a whole download call, connecting included; 0 or
 /// less means none (the default).
 void http_set_total_timeout(int timeout_ms);
+/// Sets the maximum body size in bytes; 0 or less restores 1 GiB. A larger
+/// body, or a "Content-Length" above it, fails the download (10040).
+void http_set_max_body_size(std::int64_t bytes);
 /// Saves the body to file_name, replacing an existing file only once the
 /// transfer has succeeded: a failed download leaves no partial file and any
-/// older file of that name untouched. An empty host means this machine;
-/// timeout_ms is the connect time-out as sock_connect takes it.
+/// older file of that name untouched. The body goes to a temporary file
+/// beside the target first (its name followed by ".part" and a number);
+/// those that a killed process left behind are removed by the next
+/// download of the same name. An empty host means this machine; timeout_ms
+/// is the connect time-out as sock_connect takes it.
 bool http_get_file(const DynString& host, const DynString& path, int port, const DynString& file_name,
                    int timeout_ms);
 /// The body as text: at most max_length bytes, cut at the first zero byte;
-/// empty when the download failed or timed out.
+/// empty when the download failed. The whole body is still received, under
+/// the same limits as http_get_file.
 DynString http_get_text(const DynString& host, const DynString& path, int port, int max_length, int timeout_ms);
 /// @}
 

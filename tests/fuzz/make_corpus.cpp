@@ -176,6 +176,22 @@ void http() {
     put_text("http_header", "ok", std::string("\x03") + "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nbody");
     put_text("http_header", "bare_lf", std::string("\x00", 1) + "HTTP/1.0 404 Not Found\n\nmissing");
     put_text("http_header", "cr_between", std::string("\x0f") + "HTTP/1.0 200 OK\n\r\r\nrest");
+    put_text("http_header", "content_length",
+             std::string("\x05") + "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\nhello, world");
+    put_text("http_header", "length_list",
+             std::string("\x02") + "HTTP/1.0 200 OK\r\ncontent-length: 7, 7\r\nContent-Length:\t7 \r\n\r\n1234567");
+    put_text("http_header", "length_conflict",
+             std::string("\x09") + "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 6x\r\n\r\n12345");
+    put_text("http_header", "chunked",
+             std::string("\x07") + "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n" +
+                 "10\r\n0123456789abcdef\r\n0\r\n\r\n");
+    // Header sections over their limit: a small one chosen by the first
+    // byte, and the downloads' own.
+    put_text("http_header", "long_header",
+             std::string("\x43") + "HTTP/1.0 200 OK\r\nX-Padding: " + std::string(100, 'p') + "\r\n\r\n");
+    std::string endless = "\x0b" + std::string("HTTP/1.0 200 OK\r\n");
+    while (endless.size() < 66 * 1024) endless += "X-Padding: " + std::string(1000, 'p') + "\r\n";
+    put_text("http_header", "over_limit", endless + "\r\n");
 }
 
 void lobby() {
