@@ -38,7 +38,8 @@ inline bool is_zvd_magic(std::int32_t v) { return v == k_zvd_magic || v == k_zvd
 // k_mesh_load_base bytes plus k_mesh_load_factor per byte of file, and
 // never above k_mesh_load_limit. Real files need well under the factor
 // (a dense quantised strip: about 130 bytes per byte); a larger demand is
-// refused as an allocation failure ("# malloc error").
+// refused as an allocation failure ("# malloc error"). The mesh fuzz
+// target's memory limits (scripts/fuzz.sh) are worked out from these.
 constexpr std::uint64_t k_mesh_load_base = 1u << 20;
 constexpr std::uint64_t k_mesh_load_factor = 160;
 constexpr std::uint64_t k_mesh_load_limit = 256u << 20;

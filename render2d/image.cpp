@@ -53,6 +53,11 @@ bool DecodedImage::prepare(std::int32_t w, std::int32_t h) {
     return true;
 }
 
+bool decoded_size_fits_file(std::int64_t decoded_bytes, std::int64_t file_size) {
+    if (decoded_bytes < 0 || file_size < 0) return false;
+    return decoded_bytes <= file_size * k_decoded_bytes_per_file_byte + 65536;
+}
+
 void apply_colour_key(std::uint8_t* p, std::int32_t key) {
     if (key == k_no_colour_key) return;
     std::int32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);

@@ -44,6 +44,18 @@ void set_image_side_limit(std::int32_t side);
 std::int32_t image_side_limit();
 constexpr std::int64_t k_image_pixel_limit = 8192LL * 8192LL;
 
+// The check the compressed formats make before allocating: a header that
+// declares more decoded bytes than k_decoded_bytes_per_file_byte for each
+// byte of its file (plus 64 KiB, so that small images never meet it) is
+// damaged or hostile and is refused. The ratio sits just above what the
+// codings can reach: zlib expands at most about 1032:1, and a Huffman-coded
+// JPEG spends at least one bit on every 8 x 8 block it codes, which with
+// the usual 2 x 2 subsampled colour makes at most 1024 samples a byte.
+// (Arithmetic-coded JPEGs of flat colour can pack far more; such files are
+// refused above the ratio as well.)
+constexpr std::int64_t k_decoded_bytes_per_file_byte = 1100;
+bool decoded_size_fits_file(std::int64_t decoded_bytes, std::int64_t file_size);
+
 // Turns pixels equal to the key (R + G*256 + B*65536) into transparent black.
 void apply_colour_key(std::uint8_t* rgba, std::int32_t key);
 

@@ -2,6 +2,11 @@
 // standard error manager ends the process on an error; ours jumps back to
 // the one function per direction that calls the library instead, and the
 // state that must survive the jump lives at file level.
+// The library only warns about damaged entropy data and goes on, filling
+// what it could not decode with grey: a scan that stops at an early marker
+// would give a full-size picture from a few bytes. So once the scan starts
+// every warning ends the decode as a failure, and before that the
+// declared size must be plausible for the file's size.
 #include "render2d/image.hpp"
 
 #include "runtime/log.hpp"
@@ -16,6 +21,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -26,13 +32,14 @@ namespace {
 struct JpegError {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
-    bool data_ended = false;  // the file ended before the image did
+    bool scanning = false;  // from the start of decompression on
 };
 
 struct JpegReadState {
     jpeg_decompress_struct info;
     JpegError error;
     std::FILE* file = nullptr;
+    std::int64_t file_size = 0;
     std::vector<std::uint8_t> samples;
     std::int32_t width = 0, height = 0, components = 0;
 };
@@ -52,11 +59,15 @@ JpegWriteState writing;
     std::longjmp(error->jump, 1);
 }
 
-// Warnings are not printed; a file that ends early counts as damaged
-// (the library would fill the rest of the picture with grey).
+// Nothing is printed. A warning (level -1) during the scan means corrupt
+// data (premature end of the data segment, a bad Huffman code, bytes
+// before a marker, the file ending early) and jumps out like an error, so
+// a damaged file costs no more than the bytes read so far. The file
+// ending inside the header is damage too; the header's other warnings
+// (an unknown JFIF revision, say) are harmless.
 void on_message(j_common_ptr info, int level) {
     auto* error = reinterpret_cast<JpegError*>(info->err);
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) error->data_ended = true;
+    if (level < 0 && (error->scanning || info->err->msg_code == JWRN_JPEG_EOF)) std::longjmp(error->jump, 1);
 }
 
 enum class Outcome { ok, failed, refused };
@@ -71,6 +82,14 @@ Outcome read_header() {
     auto h = static_cast<std::int64_t>(reading.info.image_height);
     if (w <= 0 || h <= 0 || w > image_side_limit() || h > image_side_limit() || w * h > k_image_pixel_limit)
         return Outcome::refused;
+    // Before the library sizes its own buffers and before ours: the sample
+    // buffer the file asks for against what its bytes can hold.
+    jpeg_calc_output_dimensions(&reading.info);
+    auto samples = static_cast<std::int64_t>(reading.info.output_width) * reading.info.output_height *
+                   reading.info.output_components;
+    if (!decoded_size_fits_file(samples, reading.file_size)) return Outcome::refused;
+    // A progressive file's scans are all read here already.
+    reading.error.scanning = true;
     jpeg_start_decompress(&reading.info);
     reading.width = static_cast<std::int32_t>(reading.info.output_width);
     reading.height = static_cast<std::int32_t>(reading.info.output_height);
@@ -86,7 +105,7 @@ Outcome read_scanlines() {
         if (jpeg_read_scanlines(&reading.info, &row, 1) != 1) return Outcome::failed;
     }
     jpeg_finish_decompress(&reading.info);
-    return reading.error.data_ended ? Outcome::failed : Outcome::ok;
+    return Outcome::ok;
 }
 
 Outcome compress(const std::uint8_t* rgba, std::int32_t w, std::int32_t h) {
@@ -114,7 +133,7 @@ void install_errors(JpegError& error) {
     jpeg_std_error(&error.manager);
     error.manager.error_exit = on_error;
     error.manager.emit_message = on_message;
-    error.data_ended = false;
+    error.scanning = false;
 }
 
 }  // namespace
@@ -126,11 +145,19 @@ bool decode_jpeg(DecodedImage& image, const char* name) {
     if (plat::path_kind(path.c_str()) != plat::PathKind::file) return false;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
+    // ftell's long cannot say the size of a file over 2 GiB on Windows;
+    // such a file is refused with the others it cannot measure.
+    long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1L;
+    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return false;
+    }
 
     std::memset(&reading.info, 0, sizeof reading.info);
     install_errors(reading.error);
     reading.info.err = &reading.error.manager;
     reading.file = file;
+    reading.file_size = size;
     bool ok = read_header() == Outcome::ok;
     if (ok && reading.components != 1 && reading.components != 3 && reading.components != 4) {
         char line[64];
@@ -139,9 +166,13 @@ bool decode_jpeg(DecodedImage& image, const char* name) {
         ok = false;
     }
     if (ok) {
-        reading.samples.assign(static_cast<std::size_t>(reading.width) * reading.height * reading.components, 0);
-        ok = read_scanlines() == Outcome::ok;
+        try {
+            reading.samples.assign(static_cast<std::size_t>(reading.width) * reading.height * reading.components, 0);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
     }
+    ok = ok && read_scanlines() == Outcome::ok;
     jpeg_destroy_decompress(&reading.info);
     std::fclose(file);
     ok = ok && image.prepare(reading.width, reading.height);

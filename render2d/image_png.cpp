@@ -17,10 +17,6 @@ namespace crv {
 
 namespace {
 
-// zlib expands at most about 1032:1; anything claiming more pixels than
-// that from its file size is damaged and is refused before allocating.
-constexpr std::int64_t k_inflate_ratio = 1100;
-
 struct PngReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -89,7 +85,7 @@ ReadOutcome read_rows() {
     png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
     std::int64_t raw_bytes = static_cast<std::int64_t>(png_get_rowbytes(png, info) + 1) * h;
     if (static_cast<std::int64_t>(w) * h > k_image_pixel_limit ||
-        raw_bytes > static_cast<std::int64_t>(reading.stream->stream_size()) * k_inflate_ratio + 65536)
+        !decoded_size_fits_file(raw_bytes, reading.stream->stream_size()))
         return ReadOutcome::refused;
 
     int colour_type = png_get_color_type(png, info);

@@ -6,6 +6,7 @@
 #include "render2d/image.hpp"
 #include "sys/media_pack.hpp"
 #include "tests/gfx3d/mesh_fixtures.hpp"
+#include "tests/render2d/jpeg_fixtures.hpp"
 #include "tests/sound/wave_files.hpp"
 
 #include <cstdio>
@@ -85,8 +86,20 @@ void images() {
     put("bmp", "16bit", bmp(16, 3, 2));
     put("png", "rgba", image_file(".png", 5, 3, true));
     put("png", "opaque", image_file(".png", 1, 1, false));
-    put("jpeg", "small", image_file(".jpg", 8, 8, false));
+    Bytes small_jpeg = image_file(".jpg", 8, 8, false);
+    put("jpeg", "small", small_jpeg);
     put("jpeg", "odd", image_file(".jpg", 3, 5, false));
+    // Scans the decoder must give up on, and a large size declared over a
+    // small scan (refused by the size ratio before anything is allocated).
+    Bytes detailed = image_file(".jpg", 32, 24, false);
+    put("jpeg", "early_marker", crv::test::jpeg_ended_by_marker(detailed));
+    put("jpeg", "corrupt_scan", crv::test::jpeg_with_corrupt_scan(detailed));
+    put("jpeg", "declared_4096", crv::test::jpeg_declaring(small_jpeg, 4096, 4096));
+#ifdef C_ARITH_CODING_SUPPORTED
+    // The arithmetic decoder: one small enough to decode, one refused.
+    put("jpeg", "arithmetic", crv::test::flat_arithmetic_jpeg(64, 48));
+    put("jpeg", "arithmetic_4096", crv::test::flat_arithmetic_jpeg(4096, 4096));
+#endif
 }
 
 void waves() {

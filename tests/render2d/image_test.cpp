@@ -3,6 +3,7 @@
 #include "render2d/image.hpp"
 
 #include "sys/resource.hpp"
+#include "tests/render2d/jpeg_fixtures.hpp"
 #include "tests/render2d/render2d_support.hpp"
 #include "tests/support/child_process.hpp"
 
@@ -298,6 +299,57 @@ TEST_F(ImageFiles, DamagedFilesFailCleanly) {
     EXPECT_TRUE(load_image_file(image, save("ok.png", good_png).c_str(), 0x8000ff, true));
     EXPECT_TRUE(load_image_file(image, jpg_path.c_str(), 0x8000ff, true));
     EXPECT_FALSE(load_image_file(image, dir.file("missing.png").c_str(), 0x8000ff, true));
+}
+
+// The library only warns about damaged scan data and would hand back a
+// picture padded with grey; the decoder fails on every such warning. A
+// declared size far beyond what the file's bytes can code is refused
+// before anything is allocated, even when the file is well-formed.
+TEST_F(ImageFiles, JpegWithADamagedScanOrAnImplausibleSizeIsRefused) {
+    // A renderer on a usual driver raises the side limit this far.
+    struct SideLimit {
+        std::int32_t old = image_side_limit();
+        SideLimit() { set_image_side_limit(8192); }
+        ~SideLimit() { set_image_side_limit(old); }
+    } limit;
+
+    // Detail everywhere, so that the scan runs to a few kilobytes.
+    Bytes rgba(64 * 48 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>(i * 37 + i / 97);
+    std::string path = dir.file("written.jpg");
+    auto written = [&](const Bytes& pixels, std::int32_t w, std::int32_t h) {
+        EXPECT_TRUE(write_jpeg(path.c_str(), pixels.data(), w, h));
+        return test::read_file(path);
+    };
+    Bytes valid = written(rgba, 64, 48);
+    ASSERT_NE(test::jpeg_scan(valid).end, 0u);
+    Bytes tiny = written(rgba, 8, 8);
+    Bytes flat = written(test::solid(1024, 1024, 0x808080), 1024, 1024);
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::int32_t width = 0, height = 0;  // 0: refused
+    };
+    std::vector<Case> cases = {
+        {"cut at the end of the file inside its scan", test::jpeg_cut_in_scan(valid)},
+        {"scan ended early by the end marker", test::jpeg_ended_by_marker(valid)},
+        {"scan with a bad Huffman code", test::jpeg_with_corrupt_scan(valid)},
+        {"8192 x 8192 declared over the scan of 8 x 8", test::jpeg_declaring(tiny, 8192, 8192)},
+        {"valid", valid, 64, 48},
+        {"1024 x 1024 of one grey (about 185 samples a byte)", flat, 1024, 1024},
+    };
+#ifdef C_ARITH_CODING_SUPPORTED
+    cases.push_back({"4096 x 4096 of one grey, arithmetic-coded", test::flat_arithmetic_jpeg(4096, 4096)});
+#endif
+    for (const Case& c : cases) {
+        std::string name = save("case.jpg", c.bytes);
+        DecodedImage image;
+        EXPECT_EQ(decode_jpeg(image, name.c_str()), c.width != 0) << c.what << ", " << c.bytes.size() << " bytes";
+        EXPECT_EQ(image.width, c.width) << c.what;
+        EXPECT_EQ(image.height, c.height) << c.what;
+        EXPECT_EQ(image.pixels.size(), static_cast<std::size_t>(c.width) * c.height * 4) << c.what;
+    }
 }
 
 }  // namespace
