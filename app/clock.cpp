@@ -5,6 +5,8 @@
 #include "platform/clock.hpp"
 #include "render2d/rainbows.hpp"
 
+#include <algorithm>
+
 namespace crv {
 
 namespace {
@@ -33,6 +35,13 @@ double clock_ms() {
     }
     if (origin == 0) origin = plat::tick_count_ms();
     return static_cast<double>(plat::tick_count_ms()) - origin;
+}
+
+double clock_ms_at(std::uint64_t ticks) {
+    double now = clock_ms();  // also fixes the origin on the first reading
+    if (!counter_available || ticks == 0) return now;
+    double v = static_cast<double>(ticks * 1000u) / counter_frequency - origin;
+    return std::clamp(v, 0.0, now);
 }
 
 double clock_since_start() { return clock_ms() - app_state.start_time; }

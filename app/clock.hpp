@@ -6,6 +6,8 @@
 
 #include <corvane/app.hpp>
 
+#include <cstdint>
+
 namespace crv {
 
 class OpenGLRainbows;
@@ -13,6 +15,10 @@ using MessageCallback = void (*)();
 
 // Chooses the time base: the high-resolution counter when it answers.
 void timer_init();
+// clock_ms at an earlier reading of the counter (plat::counter_ticks), as
+// window messages carry it; never before the origin. Without the counter,
+// or for 0 ticks (a time not known), clock_ms now.
+double clock_ms_at(std::uint64_t ticks);
 // 1000 / fps, or 2 ms for fps <= 0 (the interval set_frame_rate gives the
 // renderer).
 double frame_interval_for(int fps);

@@ -80,8 +80,10 @@ bool pump_messages(OpenGLRainbows& renderer, MessageCallback callback) {
         } else if (!plat::peek_message(&message, true)) {
             break;
         }
-        if (message.kind == plat::MessageKind::character && app_state.input != nullptr)
-            app_state.input->offer_char(message.param);
+        if (InputSystem* input = app_state.input) {
+            if (message.kind == plat::MessageKind::character) input->offer_char(message.param);
+            else input->offer_message(message, clock_ms_at(message.ticks));
+        }
         window_proc(message);
     }
     return true;
@@ -117,12 +119,16 @@ void present_frame() {
     music_loop_check();
     MessageCallback callback = message_callback();
     OpenGLRainbows* renderer = app_state.renderer;
-    if (renderer == nullptr) return;
-    pump_messages(*renderer, callback);
-    ++frames_presented;
-    if (!swap_and_limit(*renderer, callback)) end_with_code_zero();
-    renderer->reset_frame_state();
-    reset_3d_texture_variant();
+    if (renderer != nullptr) {
+        pump_messages(*renderer, callback);
+        ++frames_presented;
+        if (!swap_and_limit(*renderer, callback)) end_with_code_zero();
+        renderer->reset_frame_state();
+        reset_3d_texture_variant();
+    }
+    // The keys handled up to here, the frame's wait included, are the
+    // presses and releases of the frame the game starts now.
+    if (InputSystem* input = app_state.input) input->end_key_frame();
 }
 
 void idle_step() {

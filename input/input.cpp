@@ -2,6 +2,7 @@
 
 #include "runtime/app_state.hpp"
 #include "runtime/log.hpp"
+#include "platform/events.hpp"
 #include "platform/joystick.hpp"
 #include "platform/keyboard.hpp"
 #include "platform/mouse.hpp"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace crv {
 
@@ -118,6 +120,7 @@ void InputSystem::create_devices(plat::Window* window, bool exclusive_mouse) {
         mouse_.y = mouse_.reported_y = y;
     }
     std::fill(std::begin(keys_), std::end(keys_), std::uint8_t{0});
+    clear_key_events();
 
     absolute_mouse_ = false;
     mouse_device_ = system_input;
@@ -179,6 +182,91 @@ int InputSystem::key_to_char(int code) {
     int c = plat::key_char(s);
     if (c < 32 && c != 8 && c != 10) return 0;
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(c));
+}
+
+// ---------------------------------------------------------------- key events
+
+void InputSystem::offer_message(const plat::Message& message, double time) {
+    switch (message.kind) {
+        case plat::MessageKind::key_down:
+            key_went_down(message.param, message.repeat, time);
+            break;
+        case plat::MessageKind::key_up:
+        case plat::MessageKind::system_key_up:
+            key_went_up(message.param, time);
+            break;
+        case plat::MessageKind::activate:
+            // The keys are released elsewhere from now on.
+            if (message.param == 0)
+                for (int code = 1; code < 256; ++code) key_went_up(code, time);
+            break;
+        default:
+            break;
+    }
+}
+
+void InputSystem::key_went_down(int code, bool repeat, double time) {
+    std::size_t c = key_index(code);
+    if (c == 0) return;
+    // Only the system knows a repeat: a press of a key that the events
+    // still have down follows a release this window never got.
+    if (!repeat) pressed_since_.set(c);
+    held_.set(c);
+    queue_key_event(static_cast<int>(c), true, repeat, time);
+}
+
+void InputSystem::key_went_up(int code, double time) {
+    std::size_t c = key_index(code);
+    if (c == 0 || !held_.test(c)) return;
+    held_.reset(c);
+    released_since_.set(c);
+    queue_key_event(static_cast<int>(c), false, false, time);
+}
+
+void InputSystem::queue_key_event(int code, bool down, bool repeat, double time) {
+    if (event_count_ == k_key_event_limit) {
+        event_first_ = (event_first_ + 1) % k_key_event_limit;
+        --event_count_;
+        if (events_dropped_ < std::numeric_limits<std::int32_t>::max()) ++events_dropped_;
+    }
+    // Times from the system may come a little out of step (the tick count
+    // behind a message time moves in steps); the queue keeps them in order.
+    last_event_time_ = std::max(time, last_event_time_);
+    events_[static_cast<std::size_t>((event_first_ + event_count_) % k_key_event_limit)] =
+        KeyEvent{code, down, repeat, last_event_time_};
+    ++event_count_;
+}
+
+void InputSystem::end_key_frame() {
+    hit_ = pressed_since_;
+    released_ = released_since_;
+    pressed_since_.reset();
+    released_since_.reset();
+}
+
+bool InputSystem::next_key_event(KeyEvent* event) {
+    if (event_count_ == 0) return false;
+    *event = events_[static_cast<std::size_t>(event_first_)];
+    event_first_ = (event_first_ + 1) % k_key_event_limit;
+    --event_count_;
+    return true;
+}
+
+std::int32_t InputSystem::take_dropped_key_events() {
+    std::int32_t n = events_dropped_;
+    events_dropped_ = 0;
+    return n;
+}
+
+void InputSystem::clear_key_events() {
+    held_.reset();
+    pressed_since_.reset();
+    released_since_.reset();
+    hit_.reset();
+    released_.reset();
+    event_first_ = 0;
+    event_count_ = 0;
+    events_dropped_ = 0;
 }
 
 // ---------------------------------------------------------------- typed characters
@@ -459,6 +547,26 @@ int key_down(int code) {
 int key_to_char(int code) {
     InputSystem* input = app_state.input;
     return input != nullptr ? input->key_to_char(code) : 0;
+}
+
+int key_hit(int code) {
+    InputSystem* input = app_state.input;
+    return input != nullptr && input->key_hit(code) ? 1 : 0;
+}
+
+int key_released(int code) {
+    InputSystem* input = app_state.input;
+    return input != nullptr && input->key_released(code) ? 1 : 0;
+}
+
+int next_key_event(KeyEvent* event) {
+    InputSystem* input = app_state.input;
+    return input != nullptr && event != nullptr && input->next_key_event(event) ? 1 : 0;
+}
+
+std::int32_t key_events_dropped() {
+    InputSystem* input = app_state.input;
+    return input != nullptr ? input->take_dropped_key_events() : 0;
 }
 
 DynString typed_char() {

@@ -1,19 +1,22 @@
 // The input object: the keyboard as 256 key states indexed by key code
 // (the keyboard's scan codes: escape 1, return 28, left alt 56, F4 62, ...),
-// the queue of typed characters, one mouse (position, motion, wheel, three
-// buttons) and up to 10 game controllers (six axes, a hat, 32 buttons,
-// rumble). Positions and directions pass through the renderer's screen
-// orientation. Created at start-up for the game window, its devices made
-// by create_devices and released at program end; reached through
-// app_state.input. Main thread only. Missing devices are not errors: they
-// read as released, still or centred, and controller queries on an index
-// without a controller return zero. The game's operations, which forward
-// to this object, are declared in corvane/input.hpp.
+// the keys pressed and released since the last frame and the queue of key
+// events from the window's key messages, the queue of typed characters,
+// one mouse (position, motion, wheel, three buttons) and up to 10 game
+// controllers (six axes, a hat, 32 buttons, rumble). Positions and
+// directions pass through the renderer's screen orientation. Created at
+// start-up for the game window, its devices made by create_devices and
+// released at program end; reached through app_state.input. Main thread
+// only. Missing devices are not errors: they read as released, still or
+// centred, and controller queries on an index without a controller return
+// zero. The game's operations, which forward to this object, are declared
+// in corvane/input.hpp.
 #pragma once
 
 #include <corvane/input.hpp>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@ namespace plat {
 struct Window;
 struct Joystick;
 struct JoystickState;
+struct Message;
 }  // namespace plat
 
 constexpr int k_typed_char_limit = 16;
@@ -73,6 +77,25 @@ public:
     // a signed byte value (so 0xE4 gives -28); 8 for backspace, 10 for both
     // return keys, 0 for modifiers and keys that type no character.
     int key_to_char(int code);
+
+    // ---- key events ----
+    // A window message as the keys see it, time in clock_ms: key down (a
+    // press unless the system says it repeats), key up and system key up
+    // (a release of a key that went down), deactivation (every key down
+    // is released). Other messages are ignored.
+    void offer_message(const plat::Message& message, double time);
+    // Starts the game's next frame: what went down or up since the last
+    // call becomes what key_hit and key_released answer.
+    void end_key_frame();
+    bool key_hit(int code) const { return hit_.test(key_index(code)); }
+    bool key_released(int code) const { return released_.test(key_index(code)); }
+    // The oldest queued event, taken off the queue; false when there is none.
+    bool next_key_event(KeyEvent* event);
+    // Events the full queue dropped since the last call.
+    std::int32_t take_dropped_key_events();
+    int waiting_key_events() const { return event_count_; }
+    // Forgets the events, hits and keys held (new devices).
+    void clear_key_events();
 
     // ---- typed characters ----
     // A character from the window: 0 ignored, 13 becomes 10, other control
@@ -149,6 +172,11 @@ private:
         std::string name;
     };
 
+    static std::size_t key_index(int code) { return static_cast<unsigned>(code) & 0xffu; }
+    void key_went_down(int code, bool repeat, double time);
+    void key_went_up(int code, double time);
+    void queue_key_event(int code, bool down, bool repeat, double time);
+
     Reading read_mouse(bool consume);
     void refresh_joysticks();
     void close_joysticks();
@@ -160,6 +188,19 @@ private:
     plat::Window* window_;
     std::uint8_t keys_[256] = {};
     int key_queries_ = 0;
+    // Keys down as the key events tell it, and the presses and releases
+    // since the last end_key_frame; hit_ and released_ are the frame's.
+    std::bitset<256> held_;
+    std::bitset<256> pressed_since_;
+    std::bitset<256> released_since_;
+    std::bitset<256> hit_;
+    std::bitset<256> released_;
+    // The key-event queue: a ring of event_count_ events from event_first_.
+    std::array<KeyEvent, k_key_event_limit> events_{};
+    int event_first_ = 0;
+    int event_count_ = 0;
+    std::int32_t events_dropped_ = 0;
+    double last_event_time_ = 0;
     std::vector<std::uint8_t> chars_;
 
     MouseRecord mouse_;

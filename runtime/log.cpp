@@ -14,18 +14,27 @@ std::string log_path() {
     return path;
 }
 
-void log_write(const char* text) {
-    if (text == nullptr) text = "NULL";
+namespace {
+
+void append(const char* bytes, std::size_t n) {
     std::string path = log_path();
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::FILE* file = std::fopen(path.c_str(), "ab");
         if (file == nullptr) continue;
-        std::size_t n = std::strlen(text);
-        if (n > 0) std::fwrite(text, 1, n, file);
+        if (n > 0) std::fwrite(bytes, 1, n, file);
         std::fclose(file);
         return;
     }
 }
+
+}  // namespace
+
+void log_write(const char* text) {
+    if (text == nullptr) text = "NULL";
+    append(text, std::strlen(text));
+}
+
+void log_write(const DynString& text) { append(text.text(), text.length()); }
 
 void log_load_failure(const char* call, const char* name, const char* reason) {
     std::string line = call;

@@ -220,6 +220,8 @@ void debug_print(const DynString& text);
 /// temporary folder, written afresh at every start); a null text is written
 /// as "NULL". A log that cannot be written drops the text silently.
 void log_write(const char* text);
+/// log_write for a DynString: all of its bytes, a zero byte included.
+void log_write(const DynString& text);
 /// @}
 
 /// @}

@@ -12,6 +12,27 @@
 /// crv::key_down also reads the keyboard again after every 128 queries, so
 /// a loop that waits for a key without presenting frames still sees it.
 /// Before start-up and after the end every query answers 0 or "".
+///
+/// **Presses between frames.** crv::key_down samples the keyboard once per
+/// frame, so a tap that goes down and up between two samples is not seen
+/// there. The keyboard's own events are kept as well: crv::key_hit and
+/// crv::key_released tell whether a key went down or up since the frame
+/// before, however briefly, and crv::next_key_event hands out every press,
+/// repeat and release in order, with its time:
+/// @code
+/// present_frame();
+/// if (key_hit(key::space)) fire();         // once per press, even a tap
+/// KeyEvent e;
+/// while (next_key_event(&e))               // every event since the last read
+///     if (e.down && !e.repeat && e.code == key::enter) confirm();
+/// @endcode
+/// A press is counted once: the system's repeats of a held key are in the
+/// queue, marked crv::KeyEvent::repeat, and are not hits. A release always
+/// follows a press of the same key: a key pressed before the window had
+/// the keyboard gives no release. When the window loses the keyboard focus
+/// (another window is activated), every key the events had down is
+/// released then.
+///
 /// **Threads:** main thread only.
 ///
 /// **Failures:** missing devices are not errors: they read as released,
@@ -54,6 +75,49 @@ int key_to_char(int code);
 /// A one-character text with the oldest typed character (removed from the
 /// queue), or "".
 DynString typed_char();
+
+/// 1 when the key (code taken modulo 256; crv::key names it) went down at
+/// least once between the last two calls of crv::present_frame, however
+/// short the press, else 0. The answer holds for the whole frame, until the
+/// next present_frame; the system's repeats of a held key do not count.
+/// Keys pressed during one of the blocking waits (crv::wait_for_key, ...)
+/// count for the frame after the wait.
+int key_hit(int code);
+/// 1 when the key went up at least once between the last two calls of
+/// crv::present_frame, else 0; as crv::key_hit for presses. A key that was
+/// down when the window lost the keyboard focus counts as released then.
+int key_released(int code);
+
+/// The key-event queue holds at most this many events; when it is full,
+/// the oldest event is dropped for each new one (crv::key_events_dropped
+/// counts them).
+constexpr int k_key_event_limit = 128;
+
+/// One change of a key, as crv::next_key_event hands it out.
+struct KeyEvent {
+    std::int32_t code = 0;  ///< the key code, 1..255 (crv::key names it)
+    bool down = false;      ///< true: pressed or repeated; false: released
+    bool repeat = false;    ///< true for the system's repeat of a key held down (down is true)
+    double time = 0;        ///< crv::clock_ms when the run-time received it from the system
+};
+
+/// Takes the oldest event off the key-event queue into *event and returns
+/// 1; returns 0 (leaving *event as it was) when the queue is empty or event
+/// is null.
+///
+/// The queue fills as the run-time handles the window's messages: inside
+/// crv::present_frame and the blocking waits, never while the game runs
+/// its own code. Events stay queued until read, across frames, so a game
+/// that reads the queue empty once per frame sees each event exactly once;
+/// times never decrease from one event to the next. The time is when the
+/// system delivered the key to the run-time: on Windows the system's time
+/// of the key message; on Linux the run-time takes the keyboard's events
+/// from the system while it handles messages, so a key pressed while the
+/// game computes a frame carries the time of the next present_frame.
+int next_key_event(KeyEvent* event);
+/// How many events the full queue dropped (oldest first) since the last
+/// call; the count starts again at 0.
+std::int32_t key_events_dropped();
 /// @}
 
 /// @name Mouse (one mouse: index 0)

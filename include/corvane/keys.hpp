@@ -1,5 +1,6 @@
 /// @file
-/// Names for the key codes of crv::key_down and crv::key_to_char (part of
+/// Names for the key codes of crv::key_down, crv::key_hit,
+/// crv::key_released, crv::key_to_char and crv::KeyEvent (part of
 /// @ref input).
 ///
 /// A key code is the keyboard's scan code in the numbering the run-time
@@ -9,8 +10,9 @@
 /// thread, nothing fails.
 
 /// @namespace crv::key
-/// Key codes by name, for crv::key_down and crv::key_to_char. Letters and
-/// punctuation name the key where a US layout prints that character.
+/// Key codes by name, for the keyboard operations and crv::KeyEvent.
+/// Letters and punctuation name the key where a US layout prints that
+/// character.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 #include "platform/events.hpp"
+#include "platform/clock.hpp"
 #include "platform/keyboard.hpp"
 #include "platform/sdl/input_backend.hpp"
 
@@ -12,7 +13,12 @@ namespace {
 
 std::deque<Message> pending;
 
-void push(MessageKind kind, std::int32_t param) { pending.push_back(Message{kind, param}); }
+// SDL reads the windowing system's events only while this backend collects
+// them, and stamps them then: the time of the collection is as close as
+// SDL's own time gets.
+void push(MessageKind kind, std::int32_t param, bool repeat = false) {
+    pending.push_back(Message{kind, param, repeat, counter_ticks()});
+}
 
 // Latin-1 characters of a UTF-8 text; others are dropped.
 void push_text(const char* utf8) {
@@ -51,7 +57,7 @@ void translate(const SDL_Event& e) {
             break;
         case SDL_KEYDOWN: {
             int code = key_code_from_backend(e.key.keysym.scancode);
-            if (code != 0) push(MessageKind::key_down, code);
+            if (code != 0) push(MessageKind::key_down, code, e.key.repeat != 0);
             // Keys that type a control character do so without a text event.
             switch (e.key.keysym.sym) {
                 case SDLK_RETURN: case SDLK_KP_ENTER: push(MessageKind::character, 13); break;
@@ -64,8 +70,11 @@ void translate(const SDL_Event& e) {
         }
         case SDL_KEYUP: {
             int code = key_code_from_backend(e.key.keysym.scancode);
-            if (code != 0 && ((e.key.keysym.mod & KMOD_ALT) != 0 || code == 56 || code == 184))
-                push(MessageKind::system_key_up, code);
+            if (code == 0) break;
+            // As the system keys of the other platform: a release with Alt
+            // held, or of Alt itself.
+            bool alt = (e.key.keysym.mod & KMOD_ALT) != 0 || code == 56 || code == 184;
+            push(alt ? MessageKind::system_key_up : MessageKind::key_up, code);
             break;
         }
         case SDL_TEXTINPUT:

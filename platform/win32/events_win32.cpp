@@ -1,5 +1,6 @@
 #include "platform/events.hpp"
 
+#include "platform/clock.hpp"
 #include "platform/keyboard.hpp"
 #include "platform/win32/window_win32.hpp"
 
@@ -11,14 +12,37 @@ namespace {
 
 std::deque<Message> pending;
 
-void push(MessageKind kind, std::int32_t param) { pending.push_back(Message{kind, param}); }
+void push(MessageKind kind, std::int32_t param, bool repeat = false, std::uint64_t ticks = 0) {
+    pending.push_back(Message{kind, param, repeat, ticks != 0 ? ticks : counter_ticks()});
+}
+
+// A message older than this on the tick count is taken as stamped wrongly.
+constexpr DWORD k_oldest_message_ms = 60000;
+
+// The time the system gave the input message being handled, on the
+// counter: its age on the tick count, taken back from the counter now. The
+// tick count moves in steps, so a message can look younger than it is, or
+// stamped ahead: that one counts as now.
+std::uint64_t message_ticks() {
+    const std::uint64_t now = counter_ticks();
+    const DWORD age = GetTickCount() - static_cast<DWORD>(GetMessageTime());
+    if (age > k_oldest_message_ms) return now;
+    const std::uint64_t back = static_cast<std::uint64_t>(age) * counter_frequency() / 1000;
+    return back < now ? now - back : now;
+}
+
+// Keys released elsewhere never reach this window: every key it had down
+// goes up when the keyboard focus leaves.
+void release_keys() {
+    const std::array<std::uint8_t, 256> before = win32::release_all_keys();
+    for (int code = 1; code < 256; ++code)
+        if (before[static_cast<std::size_t>(code)] != 0) push(MessageKind::key_up, code);
+}
 
 // Set on helper windows and on windows being destroyed.
 constexpr LONG_PTR k_silent = 1;
 
 bool silent(HWND window) { return GetWindowLongPtrW(window, GWLP_USERDATA) == k_silent; }
-
-int key_code(LPARAM lparam) { return key_code_from_backend(static_cast<int>((lparam >> 16) & 0x1ff)); }
 
 // Alt+F4 is the run-time's own quit-key pair, read from the key states by
 // the frame (which ends the game as "quit keys", the same way on every
@@ -59,13 +83,13 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             return 0;
         case WM_ACTIVATE:
             push(MessageKind::activate, static_cast<std::int32_t>(LOWORD(wparam)));
-            if (LOWORD(wparam) == WA_INACTIVE) release_all_keys();
+            if (LOWORD(wparam) == WA_INACTIVE) release_keys();
             // The default handling gives the window the keyboard focus.
             DefWindowProcW(window, message, wparam, lparam);
             return 0;
         case WM_KILLFOCUS:
-            // Keys released elsewhere never reach this window.
-            release_all_keys();
+            // Also when the focus goes to a child window (a video).
+            release_keys();
             break;
         case WM_SYSCOMMAND: {
             const auto command = static_cast<std::int32_t>(wparam & 0xFFF0);
@@ -76,11 +100,11 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         }
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: {
-            note_key(lparam, true);
-            int code = key_code(lparam);
-            if (code != 0) push(MessageKind::key_down, code);
             constexpr LPARAM k_alt_held = LPARAM{1} << 29;
+            // The key was down before: the system repeats it.
             constexpr LPARAM k_repeat = LPARAM{1} << 30;
+            int code = note_key(lparam, true);
+            if (code != 0) push(MessageKind::key_down, code, (lparam & k_repeat) != 0, message_ticks());
             if (message == WM_SYSKEYDOWN && wparam == VK_F4 && (lparam & k_alt_held) != 0) {
                 if ((lparam & k_repeat) == 0 && alt_f4.window == nullptr)
                     alt_f4 = PendingClose{window, GetTickCount64(), false};
@@ -90,13 +114,14 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             if (message == WM_SYSKEYDOWN) break;
             return 0;
         }
-        case WM_KEYUP:
-            note_key(lparam, false);
+        case WM_KEYUP: {
+            int code = note_key(lparam, false);
+            if (code != 0) push(MessageKind::key_up, code, false, message_ticks());
             return 0;
+        }
         case WM_SYSKEYUP: {
-            note_key(lparam, false);
-            int code = key_code(lparam);
-            if (code != 0) push(MessageKind::system_key_up, code);
+            int code = note_key(lparam, false);
+            if (code != 0) push(MessageKind::system_key_up, code, false, message_ticks());
             // Not handed on: releasing Alt would otherwise open the system
             // menu and hold the game in the menu's own message loop.
             return 0;
@@ -133,6 +158,8 @@ void collect_messages() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    int shifts[2] = {};
+    for (int i = 0, n = release_silent_shifts(shifts); i < n; ++i) push(MessageKind::key_up, shifts[i]);
     release_alt_f4();
 }
 

@@ -94,13 +94,31 @@ UINT keypad_operator_key(int code) {
 
 namespace win32 {
 
-void note_key(LPARAM lparam, bool down) {
+int note_key(LPARAM lparam, bool down) {
     const auto backend = static_cast<int>((lparam >> 16) & 0x1ff);
     int code = key_code_from_backend(backend);
     if (code != 0) keys[static_cast<std::size_t>(code)] = down ? 0x80 : 0;
+    return code;
 }
 
-void release_all_keys() { keys.fill(0); }
+std::array<std::uint8_t, 256> release_all_keys() {
+    std::array<std::uint8_t, 256> before = keys;
+    keys.fill(0);
+    return before;
+}
+
+int release_silent_shifts(int codes[2]) {
+    int n = 0;
+    if (keys[42] != 0 && (GetKeyState(VK_LSHIFT) & 0x8000) == 0) {
+        keys[42] = 0;
+        codes[n++] = 42;
+    }
+    if (keys[54] != 0 && (GetKeyState(VK_RSHIFT) & 0x8000) == 0) {
+        keys[54] = 0;
+        codes[n++] = 54;
+    }
+    return n;
+}
 
 }  // namespace win32
 
@@ -144,10 +162,8 @@ void keyboard_state(std::uint8_t states[256]) {
         win32::note_keyboard_polled();
         return;
     }
-    // Windows sends no key-up for the first of two shift keys released
-    // while the other is held; ask for the two sides separately.
-    if ((GetKeyState(VK_LSHIFT) & 0x8000) == 0) keys[42] = 0;
-    if ((GetKeyState(VK_RSHIFT) & 0x8000) == 0) keys[54] = 0;
+    // The messages collected above have had their shift keys checked
+    // (release_silent_shifts).
     std::memcpy(states, keys.data(), keys.size());
     win32::note_keyboard_polled();
 }

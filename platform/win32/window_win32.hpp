@@ -6,6 +6,8 @@
 
 #include "platform/win32/win32_api.hpp"
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace crv::plat::win32 {
@@ -27,12 +29,18 @@ void mark_silent(HWND window);
 void collect_messages();
 
 // Key state from the keyboard messages: lparam is the message's, whose
-// bits 16-24 hold the scan code and the extended-key flag.
-void note_key(LPARAM lparam, bool down);
+// bits 16-24 hold the scan code and the extended-key flag. The key code, 0
+// for a key the run-time does not know.
+int note_key(LPARAM lparam, bool down);
 // Called after the keys were handed to the game.
 void note_keyboard_polled();
-// Forgets every held key, for when the keyboard focus leaves.
-void release_all_keys();
+// Forgets every held key, for when the keyboard focus leaves; the state
+// before (0x80 for each key that was down).
+std::array<std::uint8_t, 256> release_all_keys();
+// Windows sends no key-up for the first of two shift keys released while
+// the other is held: a shift key noted down that the system has up is
+// forgotten here. Writes the codes released so (at most 2) and counts them.
+int release_silent_shifts(int codes[2]);
 
 // Wheel motion in the system's units (120 per notch).
 void note_wheel(int delta);

@@ -4,6 +4,7 @@
 #include "app/present.hpp"
 #include "app/startup.hpp"
 #include "input/input.hpp"
+#include "platform/clock.hpp"
 #include "render2d/rainbows.hpp"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,26 @@ TEST(Clock, LimiterDeadlinesCatchUpOrRestart) {
     ASSERT_TRUE(frame_limit(renderer, nullptr));
     EXPECT_GE(renderer.frame_deadline, old + 550);
     EXPECT_LE(renderer.frame_deadline, clock_ms() + 100);
+}
+
+TEST(Clock, CounterReadingsOfMessagesOnTheClock) {
+    timer_init();
+    double before = clock_ms();
+    std::uint64_t ticks = plat::counter_ticks();
+    double at = clock_ms_at(ticks);
+    EXPECT_GE(at, before);
+    EXPECT_LE(at, clock_ms());
+    // Differences keep the counter's scale: 20 ms of counter are 20 ms.
+    const std::uint64_t step = plat::counter_frequency() / 50;
+    while (plat::counter_ticks() < ticks + step) plat::sleep_ms(1);
+    EXPECT_NEAR(clock_ms_at(ticks + step) - at, 20.0, 0.01);
+    // Not known, ahead of now, or before the origin: now, now, the origin.
+    double now = clock_ms();
+    EXPECT_GE(clock_ms_at(0), now);
+    double ahead = clock_ms_at(ticks + 1000 * plat::counter_frequency());
+    EXPECT_GE(ahead, now);
+    EXPECT_LE(ahead, clock_ms());
+    EXPECT_EQ(clock_ms_at(1), 0.0);
 }
 
 TEST(Input, TypedCharacterQueueRules) {

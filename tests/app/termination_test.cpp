@@ -57,7 +57,14 @@ TEST(DebugLog, AppendsTextsAndSurvivesAMissingFolder) {
     log_write(nullptr);
     log_write("");
     log_write("two\n");
-    EXPECT_EQ(tmp.read("ErrorLog.txt"), "Start new log...\none\nNULLtwo\n");
+    // A DynString is written whole, a zero byte included; an empty one
+    // writes nothing.
+    DynString counted("three");
+    counted += '\0';
+    counted += "four\n";
+    log_write(counted);
+    log_write(DynString());
+    EXPECT_EQ(tmp.read("ErrorLog.txt"), std::string("Start new log...\none\nNULLtwo\nthree") + '\0' + "four\n");
     test::set_env(test::k_temp_variable, (tmp.path() + "/missing").c_str());
     log_write("lost\n");  // five silent attempts, then dropped
 }
