@@ -40,6 +40,37 @@ endif()
 install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CRV_CMAKE_DIR})
 export(EXPORT CorvaneTargets NAMESPACE Corvane:: FILE ${PROJECT_BINARY_DIR}/CorvaneTargets.cmake)
 
+# What the package asks for on the game's side: the pkg-config modules the
+# backend was built with (crv_pkg_dependency), and for corvane.pc also the
+# libraries found by CMake's own modules and the system's libraries.
+get_property(crv_pkg_dependencies GLOBAL PROPERTY CRV_PKG_DEPENDENCIES)
+set(CRV_PACKAGE_PKG_DEPENDENCIES "")
+set(crv_pc_requires "")
+foreach(crv_dep IN LISTS crv_pkg_dependencies)
+  string(APPEND CRV_PACKAGE_PKG_DEPENDENCIES " \"${crv_dep}\"")
+  string(REGEX REPLACE "^[^=]*=" "" crv_module "${crv_dep}")
+  list(APPEND crv_pc_requires ${crv_module})
+endforeach()
+list(APPEND crv_pc_requires libpng libjpeg)
+get_property(crv_system_libraries GLOBAL PROPERTY CRV_SYSTEM_LIBRARIES)
+get_property(crv_public_definitions GLOBAL PROPERTY CRV_PUBLIC_DEFINITIONS)
+if(WIN32)
+  # A game is a windowed program; the C and C++ run-times are linked in.
+  set(crv_pc_libs -mwindows -static)
+else()
+  list(APPEND crv_pc_requires gl)
+  set(crv_pc_libs "")
+endif()
+foreach(crv_lib IN LISTS crv_system_libraries)
+  list(APPEND crv_pc_libs -l${crv_lib})
+endforeach()
+list(APPEND crv_pc_libs -pthread ${CMAKE_DL_LIBS} ${CRV_SANITIZER_LINK_FLAGS})
+list(TRANSFORM crv_pc_libs REPLACE "^dl$" "-ldl")
+list(JOIN crv_pc_requires " " CRV_PC_REQUIRES)
+list(JOIN crv_pc_libs " " CRV_PC_LIBS)
+list(TRANSFORM crv_public_definitions PREPEND -D)
+list(JOIN crv_public_definitions " " CRV_PC_CFLAGS)
+
 # One config file for both places: it finds the dependencies again and
 # includes the targets file that lies beside it.
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/CorvaneConfig.cmake.in
@@ -56,6 +87,13 @@ install(FILES ${PROJECT_BINARY_DIR}/install/CorvaneConfig.cmake ${PROJECT_BINARY
 # corvane.pc names its prefix relative to its own folder, so that the
 # install prefix may be chosen at install time.
 string(REGEX REPLACE "[^/]+" ".." CRV_PC_UP "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
-list(JOIN CRV_SANITIZER_LINK_FLAGS " " CRV_PC_SANITIZER)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/corvane.pc.in ${PROJECT_BINARY_DIR}/install/corvane.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/install/corvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The cross-build's toolchain file goes with a Windows package: a game built
+# with it finds this package, and the libraries installed beside it, in
+# the prefix the file lies in.
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_TOOLCHAIN_FILE)
+  install(FILES ${PROJECT_SOURCE_DIR}/toolchains/mingw-w64-x86_64.cmake
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/toolchains)
+endif()

@@ -111,7 +111,7 @@ done_step
 crv_use_ccache "$root"
 step "Configure and cross-build ($((${#suites[@]} + ${#display_suites[@]})) programs)"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/toolchains/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=OFF "${crv_launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=ON "${crv_launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]}" "${display_suites[@]}"
 done_step
 
@@ -125,5 +125,8 @@ done_step
 step "Display tests under Wine"
 # They share one X server and its keyboard focus: one at a time.
 CORVANE_AUTOMATION=1 ctest --test-dir "$build" --output-on-failure -L display -E "$exclude" || status=1
+done_step
+step "A game of one's own: the Windows package and the game template built against it"
+tests/install/install_test_win.sh "$build" "$root" || status=1
 done_step
 exit $status

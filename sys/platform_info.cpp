@@ -184,12 +184,14 @@ DynString env_get(const DynString& name) {
 void env_set(const DynString& name, const DynString& value) { plat::env_set(name.text(), value.text()); }
 
 int run_program(const DynString& command, double wait, double show, double& exit_code) {
-    (void)show;
     exit_code = 0;
+    // The system's show commands are 0 to 11; anything else starts the
+    // program the default way.
+    int show_command = show >= 0 && show < 12 ? static_cast<int>(show) : plat::k_show_default;
     if (hooks().before_run_program != nullptr) hooks().before_run_program();
     int status = 0;
     bool waiting = wait != 0 && !std::isnan(wait);
-    bool started = plat::start_process(command.text(), waiting, &status);
+    bool started = plat::start_process(command.text(), waiting, &status, show_command);
     if (started && waiting) exit_code = status;
     if (hooks().after_run_program != nullptr) hooks().after_run_program();
     return started ? 1 : 0;

@@ -1,7 +1,8 @@
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (posix threads):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=toolchains/mingw-w64-x86_64.cmake
 # Libraries come from the prefix scripts/win-deps.sh fills (CRV_WIN_DEPS,
-# default build-win/deps) and from the toolchain's own folder (zlib).
+# default build-win/deps, or the prefix of the Windows package this file
+# was installed with) and from the toolchain's own folder (zlib).
 # Programs are linked -static so that they need no DLL of the toolchain, and
 # run through Wine wherever CMake or CTest runs them.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -15,6 +16,10 @@ set(CMAKE_RC_COMPILER ${crv_triplet}-windres)
 if(NOT CRV_WIN_DEPS)
   if(DEFINED ENV{CRV_WIN_DEPS})
     set(CRV_WIN_DEPS $ENV{CRV_WIN_DEPS})
+  elseif(EXISTS "${CMAKE_CURRENT_LIST_DIR}/../../../lib/cmake/Corvane/CorvaneConfig.cmake")
+    # Installed with a Windows package of Corvane (share/corvane/toolchains):
+    # the package and its libraries are in the prefix it belongs to.
+    get_filename_component(CRV_WIN_DEPS "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
   else()
     get_filename_component(CRV_WIN_DEPS "${CMAKE_CURRENT_LIST_DIR}/../build-win/deps" ABSOLUTE)
   endif()
@@ -23,7 +28,10 @@ set(CRV_WIN_DEPS "${CRV_WIN_DEPS}" CACHE PATH "Prefix of the libraries built for
 # try_compile projects read this file again and need the same prefix.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES CRV_WIN_DEPS)
 
-set(CMAKE_FIND_ROOT_PATH ${CRV_WIN_DEPS} /usr/${crv_triplet})
+# Packages and libraries are looked for only below these folders: the
+# libraries' prefix, the prefixes the user names (CMAKE_PREFIX_PATH, for
+# packages installed elsewhere) and the toolchain's own folder.
+set(CMAKE_FIND_ROOT_PATH ${CRV_WIN_DEPS} ${CMAKE_PREFIX_PATH} /usr/${crv_triplet})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

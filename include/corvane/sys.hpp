@@ -233,7 +233,10 @@ DynString env_get(const DynString& name);
 void env_set(const DynString& name, const DynString& value);
 /// Starts the command line; with wait non-zero, blocks until the program ends
 /// and stores its exit status in exit_code. 1 when it started, 0 when not.
-/// show has no effect here: programs open their own windows.
+/// On Windows show is the show command the program starts with (0 hidden,
+/// 1 normal, 2 minimised, 3 maximised, 10 the default; other values give
+/// the default); on Linux programs open their windows as they choose and
+/// it has no effect.
 int run_program(const DynString& command, double wait, double show, double& exit_code);
 /// Opens a document or address with the desktop's application for it.
 void shell_open(const DynString& target);

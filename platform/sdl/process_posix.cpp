@@ -38,7 +38,7 @@ std::vector<std::string> split_command_line(const char* line) {
 
 }  // namespace
 
-bool start_process(const char* command_line, bool wait, int* exit_code) {
+bool start_process(const char* command_line, bool wait, int* exit_code, int /*show*/) {
     if (exit_code != nullptr) *exit_code = 0;
     if (command_line == nullptr) return false;
     std::vector<std::string> args = split_command_line(command_line);
@@ -73,6 +73,8 @@ bool start_process(const char* command_line, bool wait, int* exit_code) {
         *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
+
+int startup_show_command() { return k_show_default; }
 
 bool open_with_default_application(const char* target) {
     if (target == nullptr || *target == 0) return false;

@@ -10,13 +10,15 @@ namespace crv::plat {
 
 // CreateProcess splits the command line by the same rules the interface
 // states (its child's C run-time does), so the line is handed over whole.
-bool start_process(const char* command_line, bool wait, int* exit_code) {
+bool start_process(const char* command_line, bool wait, int* exit_code, int show) {
     if (exit_code != nullptr) *exit_code = 0;
     if (command_line == nullptr) return false;
     std::wstring line = win32::widen(command_line);
     if (line.find_first_not_of(L" \t") == std::wstring::npos) return false;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
@@ -30,6 +32,13 @@ bool start_process(const char* command_line, bool wait, int* exit_code) {
     }
     CloseHandle(info.hProcess);
     return true;
+}
+
+int startup_show_command() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : k_show_default;
 }
 
 bool open_with_default_application(const char* target) {

@@ -208,6 +208,22 @@ TEST(Frame, SoftwareRendererBoxCanBeTurnedOffByTheGame) {
     }
 }
 
+#ifdef _WIN32
+// A game started hidden the Windows way, through its start-up information
+// and without the variable, stays hidden; started with the default it
+// shows its window.
+TEST(Frame, TheStartUpInformationChoosesTheShowCommand) {
+    for (int show : {0, 10}) {
+        test::TempDir tmp;
+        test::ChildResult r = test::run_child(
+            {FRAME_GAME}, {{test::k_temp_variable, tmp.path()}, {"CORVANE_AUTOMATION", "1"}, {"CRV_TEST_GAME", "hidden"}},
+            false, 20000, 0, show);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.output, std::string("visible ") + (show == 0 ? "0" : "1") + "\ncallback: quit\nexit\n");
+    }
+}
+#endif
+
 TEST(Frame, ShowCommandZeroKeepsTheWindowHidden) {
     test::TempDir tmp;
     test::ChildResult r = test::run_child(

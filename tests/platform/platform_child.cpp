@@ -1,12 +1,14 @@
 // Started by the platform tests.
 //   platform_child REPORT CODE ARGS...: writes ARGS, one per line, and the
 //     value of CRV_CHILD_ENV to the file REPORT, then exits with CODE.
+//   platform_child show: exits with the show command it was started with.
 //   platform_child debug: sends "TXhello" and a break naming an int over the
 //     debugger channel, then exits with the int's value (a debugger writes
 //     it during the break; without one it stays 0, or 1 when the channel
 //     claims a debugger but the break returns without an answer).
 #include "platform/debug_channel.hpp"
 #include "platform/files.hpp"
+#include "platform/process.hpp"
 #include "platform/system_info.hpp"
 
 #include <cstdint>
@@ -33,6 +35,7 @@ int debugged_run() {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "debug") == 0) return debugged_run();
+    if (argc == 2 && std::strcmp(argv[1], "show") == 0) return crv::plat::startup_show_command();
     if (argc < 3) return 100;
     std::string report;
     for (int i = 3; i < argc; ++i) report += std::string(argv[i]) + "\n";

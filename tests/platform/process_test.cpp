@@ -3,6 +3,8 @@
 #include "platform/system_info.hpp"
 #include "tests/platform/platform_test_util.hpp"
 
+#include <corvane/sys.hpp>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,6 +35,26 @@ TEST(PlatformProcess, WaitsForTheExitCodeAndSplitsArguments) {
     plat::env_set("CRV_CHILD_ENV", "");
     EXPECT_EQ(code, 7);
     EXPECT_EQ(read_all(report), "plain\ntwo words\nsay\"hi\"\nenv=inherited \xc3\xa9\n");
+}
+
+// The show command a game passes reaches the program's start-up
+// information on Windows (which the program's first window obeys); on
+// Linux there is none and every program reports the default.
+TEST(PlatformProcess, TheShowCommandReachesTheProgram) {
+    const std::string line = quoted(beside_this_program(PLATFORM_CHILD)) + " show";
+    const struct {
+        double show;
+        int windows;
+    } cases[] = {{0, 0}, {1, 1}, {7, 7}, {10, 10}, {2.5, 2}, {-1, 10}, {12, 10}};
+    for (const auto& c : cases) {
+        double code = -1;
+        ASSERT_EQ(run_program(DynString(line.c_str()), 1, c.show, code), 1);
+#ifdef _WIN32
+        EXPECT_EQ(code, c.windows) << "show " << c.show;
+#else
+        EXPECT_EQ(code, plat::k_show_default) << "show " << c.show;
+#endif
+    }
 }
 
 TEST(PlatformProcess, StartsWithoutWaitingAndRefusesMissingPrograms) {

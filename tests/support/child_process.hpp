@@ -47,9 +47,11 @@ private:
 // for it (killed after timeout_ms). With with_debugger the test program is
 // the child's debugger and collects the debugger messages: on Linux through
 // the socket named by CORVANE_DEBUGGER (every "BP" answered with
-// answer_byte), on Windows through debug-output events.
+// answer_byte), on Windows through debug-output events. A show command of
+// 0 or more is passed in the child's start-up information on Windows
+// (ignored on Linux).
 ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, bool with_debugger,
-                      int timeout_ms = 20000, char answer_byte = 0);
+                      int timeout_ms = 20000, char answer_byte = 0, int show_command = -1);
 
 // Runs a command-line tool as a user would and collects its standard
 // output and standard error apart (killed after timeout_ms).

@@ -54,7 +54,7 @@ int exit_code_of(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 
 }  // namespace
 
 ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, bool with_debugger, int timeout_ms,
-                      char answer_byte) {
+                      char answer_byte, int /*show_command*/) {
     ChildResult result;
     TempDir socket_dir;
     std::string socket_path = socket_dir.file("debugger.sock");

@@ -60,7 +60,7 @@ struct Started {
 // With errors, standard error goes into a pipe of its own (read end in
 // *errors); otherwise it is the test program's.
 bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags, Started& started,
-           HANDLE* errors = nullptr) {
+           HANDLE* errors = nullptr, int show_command = -1) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE write_end = nullptr;
     if (!CreatePipe(&started.out, &write_end, &inherit, 0)) return false;
@@ -82,6 +82,10 @@ bool start(const std::vector<std::string>& argv, const EnvList& env, DWORD flags
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
+    if (show_command >= 0) {
+        startup.dwFlags |= STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(show_command);
+    }
     startup.hStdInput = nullptr;
     startup.hStdOutput = write_end;
     startup.hStdError = error_end;
@@ -153,12 +157,12 @@ DWORD handle_debug_event(const DEBUG_EVENT& event, HANDLE process, std::vector<s
 }  // namespace
 
 ChildResult run_child(const std::vector<std::string>& argv, const EnvList& env, bool with_debugger, int timeout_ms,
-                      char /*answer_byte*/) {
+                      char /*answer_byte*/, int show_command) {
     // A break is answered by continuing the debug event: the program's
     // wait ends when its OutputDebugString call returns.
     ChildResult result;
     Started child;
-    if (!start(argv, env, with_debugger ? DEBUG_ONLY_THIS_PROCESS : 0, child)) return result;
+    if (!start(argv, env, with_debugger ? DEBUG_ONLY_THIS_PROCESS : 0, child, nullptr, show_command)) return result;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     std::string output;
     bool exited = false;
