@@ -13,6 +13,12 @@ crv_use_ccache() {
   fi
 }
 
+# The builds that only run tests (the instrumented ones, the Windows
+# stage's) compile at -O1 with line tables only: stack traces still name
+# file and line, and compiling takes about 40% less time than at -O2 with
+# full debugging information. Options for a RelWithDebInfo configuration.
+crv_test_build_flags=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
+
 # Wine for the Windows build in <build>: a private prefix inside it, only
 # error messages about modules (a bare -all would hide a missing DLL, which
 # then looks like a silent exit), and no .NET or HTML engine to install.

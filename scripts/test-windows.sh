@@ -111,7 +111,7 @@ done_step
 crv_use_ccache "$root"
 step "Configure and cross-build ($((${#suites[@]} + ${#display_suites[@]})) programs)"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/toolchains/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=ON "${crv_launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCRV_INSTALL=ON "${crv_test_build_flags[@]}" "${crv_launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]}" "${display_suites[@]}"
 done_step
 

@@ -14,15 +14,28 @@
 # The install also holds the reference manual when the build makes one
 # (MANUAL ON: Doxygen was found when it was configured).
 #
-# usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER LAUNCHER BUILD_TYPE SANITIZE MANUAL
-# (ctest passes these from the build it runs in; LAUNCHER may be empty)
+# usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER LAUNCHER BUILD_TYPE SANITIZE MANUAL FLAGS
+# (ctest passes these from the build it runs in; LAUNCHER may be empty;
+# FLAGS are the build type's compiler flags)
 set -euo pipefail
 
-build=$1 src=$2 cxx=$3 launcher=$4 build_type=$5 sanitize=$6 manual=$7
+build=$1 src=$2 cxx=$3 launcher=$4 build_type=$5 sanitize=$6 manual=$7 build_flags=${8:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/crv_install_test.XXXXXX")
 source "$src/tests/install/hello_run.sh"
 trap hello_cleanup EXIT
+
+# The consumers compile with the build's compiler, its flags and its cache
+# (a subproject's files are then the ones the cache holds from this build).
+cmake_args=(-DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
+if [ -n "$build_type" ]; then
+  cmake_args+=(-DCMAKE_CXX_FLAGS_"${build_type^^}"="$build_flags" -DCMAKE_C_FLAGS_"${build_type^^}"="$build_flags")
+fi
+compile=("$cxx")
+if [ -n "$launcher" ]; then
+  cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" -DCMAKE_C_COMPILER_LAUNCHER="$launcher")
+  compile=("$launcher" "$cxx")
+fi
 
 # The install: libraries, public headers only, tools, package files.
 prefix=$work/prefix

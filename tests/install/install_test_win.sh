@@ -25,7 +25,11 @@ source "$src/tests/install/hello_run.sh"
 trap hello_cleanup EXIT
 source "$src/scripts/lib.sh"
 crv_use_ccache "$src"
-cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "${crv_launcher[@]}")
+# The games compile with the Windows build's flags, so that the subproject's
+# files are the ones the compiler cache holds from it.
+build_flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELWITHDEBINFO:STRING=//p' "$build/CMakeCache.txt")
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$build_flags"
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$build_flags" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "${crv_launcher[@]}")
 unset CRV_WIN_DEPS
 
 # The subsystem field of a PE file's optional header: 2 windowed, 3 console.
