@@ -17,14 +17,19 @@ jobs=${CRV_JOBS:-2}
 # a stand-in DirectInput instead. The device tests that make windows (file
 # dialogs, console, video, the media game, the sound device's window) run
 # one at a time.
-suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests gfx3d_tests app_tests
-  input_tests sound_tests media_tests)
+suites=(core_tests path_tests platform_tests net_tests lobby_tests sys_tests tools_tests tool_cli_tests gfx3d_tests
+  app_tests input_tests sound_tests media_tests)
 # Display programs built and run here, one at a time on the virtual X
 # server: Veltrack driven from outside and under crvdbg; the keyboard, mouse
 # and waits, driven through Wine's windows with xdotool; the 2D and 3D
-# drawing against their golden pictures; the application frame seen from
-# outside. The examples are not built for Windows yet, nor their tests.
-display_suites=(game_tests input_display_tests render2d_tests gfx3d_display_tests frame_tests)
+# drawing against their golden pictures (with the scene3d example); the
+# application frame seen from outside; crvfont's images on a window; the
+# other six examples, run and driven as on Linux. Building these builds all
+# seven examples; the arcade's media are made and packed by the Windows
+# crvfont and crvpack under Wine while building, so the Wine prefix comes
+# first.
+display_suites=(game_tests input_display_tests render2d_tests gfx3d_display_tests frame_tests crvfont_tests
+  example_tests)
 for target in bmp png jpeg wave pack mesh world settings line_file channels shader http_header lobby_frames; do
   suites+=("fuzz_replay_$target")
 done

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Everything the Windows cross-build needs, from Debian only: the mingw-w64
 # compilers, zlib for mingw-w64 and Wine from the archive; libpng,
-# libjpeg-turbo, LZO and GoogleTest built static for x86_64-w64-mingw32 from
-# Debian's own source packages. Packages are installed only when missing
-# (sudo when not root).
+# libjpeg-turbo, LZO, FreeType and GoogleTest built static for
+# x86_64-w64-mingw32 from Debian's own source packages. Packages are
+# installed only when missing (sudo when not root).
 # The libraries are built once per set of versions (the source packages',
 # the compilers', this script's and the toolchain file's) into a cache
 # outside the checkout, ${CRV_CACHE_DIR:-~/.cache/corvane}/win-deps-<key>,
@@ -17,10 +17,12 @@ link=$build/deps
 toolchain=$root/toolchains/mingw-w64-x86_64.cmake
 jobs=${CRV_JOBS:-2}
 
+# The build machine's compiler and libpng make the build-time generators;
+# the tests read Debian's DejaVu fonts and drive windows with xdotool.
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64 wine64-preloader xvfb x11-utils
-  cmake make pkg-config ccache dpkg-dev nasm googletest
+  wine wine64 wine64-preloader xvfb x11-utils xdotool
+  cmake make pkg-config ccache dpkg-dev nasm googletest g++ libpng-dev fonts-dejavu-core
 )
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -72,7 +74,7 @@ candidates() {
   done
   [ ${#sorted[@]} -eq 0 ] || printf '%s\n' "${sorted[@]}"
 }
-sources=(libpng1.6 libjpeg-turbo lzo2)
+sources=(libpng1.6 libjpeg-turbo lzo2 freetype)
 cache=${CRV_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/corvane}
 choose_prefix() {
   local key name
@@ -179,6 +181,19 @@ if ! built liblzo2.a; then
   (cd "$dir" && ./configure -q --host=x86_64-w64-mingw32 --prefix="$prefix" \
       --disable-shared --enable-static >/dev/null && \
     make -s -j"$jobs" >/dev/null 2>&1 && make -s install >/dev/null)
+fi
+if ! built libfreetype.a; then
+  echo "Building FreeType for mingw-w64"
+  dir=$(fetch freetype)
+  # zlib is the toolchain's, as libpng's (FreeType's own copy of it would
+  # clash with it in a program that links both). bzip2 and HarfBuzz are
+  # left out as in Debian's own build; PNG (colour bitmap glyphs) and
+  # Brotli (WOFF2 fonts) too, which outline fonts do not use, so that
+  # these render as on Linux. Built static, the pkg-config file names zlib
+  # among its requirements, so "pkg-config --libs freetype2" is enough to
+  # link.
+  cmake_build "$dir" -DBUILD_SHARED_LIBS=OFF -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_PNG=ON \
+    -DFT_DISABLE_BROTLI=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_HARFBUZZ=ON
 fi
 if ! built libgtest.a; then
   echo "Building GoogleTest for mingw-w64"

@@ -50,9 +50,10 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Programs built here run under Wine (tests through CTest). Test lists are
-# read when the tests run, not while building, so that only the test stage
-# needs a Wine prefix.
+# Programs built here run under Wine (tests through CTest, and the tools
+# that make and pack the arcade example's media while building). Test lists
+# are read when the tests run, not while building, so that of the rest of
+# the build only that example needs a Wine prefix.
 find_program(CRV_WINE NAMES wine wine64)
 if(CRV_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CRV_WINE})

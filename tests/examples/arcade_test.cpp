@@ -8,11 +8,18 @@
 #include "tests/support/child_process.hpp"
 #include "tests/support/x11_client.hpp"
 
+#include <corvane/sys.hpp>
+
+#ifdef _WIN32
+#include "platform/win32/win32_api.hpp"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -20,26 +27,72 @@
 namespace crv {
 namespace {
 
-// A folder holding only a copy of the packed executable, a data folder for
-// the settings (XDG_DATA_HOME) and a temporary folder for the debug log and
-// the pictures.
+// A folder holding only a copy of the packed executable and a temporary
+// folder for the debug log and the pictures. The settings go to a data
+// folder of the test's own on Linux (XDG_DATA_HOME); Windows names the
+// user's application data folder itself, so there the table found in it is
+// kept aside and put back at the end.
 struct ArcadeFolder {
     test::TempDir dir;
-    std::string program = dir.file("arcade");
+    std::string program;
+#ifdef _WIN32
+    std::string scores = std::string(platform_info("APPDATA").text()) + "/arcade_scores.ini";
+    std::optional<std::string> kept;
+#else
     std::string scores = dir.file("data/Corvane/arcade_scores.ini");
+#endif
 
-    ArcadeFolder() {
+    explicit ArcadeFolder(const std::string& name = "arcade")
+        : program(dir.file(name + std::filesystem::path(CRV_EXAMPLE_ARCADE).extension().string())) {
         std::filesystem::copy_file(CRV_EXAMPLE_ARCADE, program);
-        std::filesystem::create_directories(dir.file("data/Corvane"));
         std::filesystem::create_directories(dir.file("tmp"));
+#ifdef _WIN32
+        if (std::filesystem::exists(scores)) kept = test::read_whole(scores);
+        std::filesystem::remove(scores);
+#else
+        std::filesystem::create_directories(dir.file("data/Corvane"));
+#endif
+    }
+    ~ArcadeFolder() {
+#ifdef _WIN32
+        std::filesystem::remove(scores);
+        if (kept) std::ofstream(scores, std::ios::binary) << *kept;
+#endif
     }
     test::EnvList env(const std::string& capture_frames = "") const {
-        test::EnvList e = {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.file("tmp")}, {"XDG_DATA_HOME", dir.file("data")}};
+        test::EnvList e = {{"CORVANE_AUTOMATION", "1"},
+                           {test::k_temp_variable, dir.file("tmp")},
+                           {"XDG_DATA_HOME", dir.file("data")}};
         if (!capture_frames.empty()) e.push_back({"CORVANE_CAPTURE_FRAMES", dir.file("tmp") + ":" + capture_frames});
         return e;
     }
     std::string log() const { return test::read_whole(dir.file("tmp/ErrorLog.txt")); }
 };
+
+#ifdef _WIN32
+// Under Wine, where the Windows tests run, Wine's settings for programs of
+// one file name turn its audio drivers off for them: they find no sound
+// device. The destructor removes the settings.
+class NoAudioDrivers {
+public:
+    explicit NoAudioDrivers(const std::string& program_file_name)
+        : key_(L"Software\\Wine\\AppDefaults\\" + plat::win32::widen(program_file_name)) {
+        HKEY overrides = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &overrides, nullptr) != ERROR_SUCCESS)
+            return;
+        for (const wchar_t* driver : {L"winealsa.drv", L"winepulse.drv", L"wineoss.drv"})
+            RegSetValueExW(overrides, driver, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+        RegCloseKey(overrides);
+    }
+    ~NoAudioDrivers() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
+    NoAudioDrivers(const NoAudioDrivers&) = delete;
+    NoAudioDrivers& operator=(const NoAudioDrivers&) = delete;
+
+private:
+    std::wstring key_;
+};
+#endif
 
 int final_score(const std::string& output) {
     static const std::regex line("game over, score (\\d+)");
@@ -59,12 +112,12 @@ int score_text_pixels(const test::Picture& p) {
 }
 
 void key_down(std::uint64_t window, const std::string& key) {
-    test::shell("xdotool keydown --window " + std::to_string(window) + " " + key + " 2>/dev/null");
+    test::host_xdotool("keydown --window " + test::x_window_id(window) + " " + key);
 }
 // Released without a window too: the game may have ended meanwhile.
 void key_up(std::uint64_t window, const std::string& key) {
-    if (test::shell("xdotool keyup --window " + std::to_string(window) + " " + key + " 2>/dev/null") != 0)
-        test::shell("xdotool keyup " + key + " 2>/dev/null");
+    if (test::host_xdotool("keyup --window " + test::x_window_id(window) + " " + key) != 0)
+        test::host_xdotool("keyup " + key);
 }
 
 TEST(ArcadeExample, PlaysFromItsPackAndKeepsTheBestFiveScores) {
@@ -76,8 +129,9 @@ TEST(ArcadeExample, PlaysFromItsPackAndKeepsTheBestFiveScores) {
         table << "[scores]\nname1=AAA\nscore1=10\nname2=BBB\nscore2=40\nname4=DDD\nscore4=30\n"
                  "name3=CCC\nscore3=20\nname5=EEE\nscore5=15\nlast_name=AAA\n";
     }
-    // OpenAL's silent output is a sound device on every machine, so the
-    // sounds are read from the pack and loaded here too.
+    // OpenAL's silent output is a sound device on every machine (as is the
+    // silent device Wine plays to in the Windows stage), so the sounds are
+    // read from the pack and loaded here too.
     test::EnvList env = folder.env("540");
     env.push_back({"ALSOFT_DRIVERS", "null"});
     test::RunningChild game({folder.program, "600", "TST"}, folder.dir.file("out.txt"), env);
@@ -135,11 +189,15 @@ TEST(ArcadeExample, PlaysFromItsPackAndKeepsTheBestFiveScores) {
 }
 
 TEST(ArcadeExample, RunsSilentlyWithoutASoundDeviceOrController) {
-    ArcadeFolder folder;
+    ArcadeFolder folder("arcade_silent");
     test::EnvList env = folder.env("150");
-    // OpenAL with no output it knows: no sound device at all. The virtual
-    // display has no controller.
+    // No sound device at all: OpenAL with no output it knows; on Windows no
+    // audio driver for the game. The virtual display has no controller.
+#ifdef _WIN32
+    NoAudioDrivers silent(std::filesystem::path(folder.program).filename().string());
+#else
     env.push_back({"ALSOFT_DRIVERS", "no-such-output"});
+#endif
     test::ChildResult run = test::run_child({folder.program, "160"}, env, false, 60000);
     ASSERT_EQ(run.exit_code, 0) << run.output;
     EXPECT_NE(run.output.find("no sound"), std::string::npos) << run.output;

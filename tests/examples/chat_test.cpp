@@ -5,38 +5,36 @@
 #include "tests/support/child_process.hpp"
 #include "tests/support/x11_client.hpp"
 
+#include <corvane/net.hpp>
+
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace crv {
 namespace {
 
-// A port nobody listens on just now.
+// A port nobody listens on just now: one the system picked for a
+// listener, which is closed again.
 int free_port() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    ::close(s);
-    return ntohs(a.sin_port);
+    sock_init();
+    const int listener = sock_listen(0);
+    const int port = sock_port(listener);
+    sock_close(listener);
+    sock_shutdown();
+    return port;
 }
 
 // Types a line into the window as a user does: the window gets the
-// keyboard focus, the characters are typed one by one, then Enter.
+// keyboard focus, the characters are typed one by one, then Enter. It is
+// made the active window first: under Wine the keys the X server gives a
+// window go to the active one.
 void type_line(std::uint64_t window, const std::string& text) {
-    const std::string id = std::to_string(window);
-    test::shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
-    test::shell("xdotool type --delay 60 '" + text + "' 2>/dev/null");
-    test::shell("xdotool key Return 2>/dev/null");
+    test::focus_window(window);
+    test::host_xdotool("windowfocus --sync " + test::x_window_id(window));
+    test::host_xdotool("type --delay 60 '" + text + "'");
+    test::host_xdotool("key Return");
 }
 
 // Bright (text) pixels of the history area.
@@ -59,11 +57,11 @@ TEST(ChatExample, LinesTypedInOneWindowAppearInTheOther) {
 
     test::RunningChild host({CRV_EXAMPLE_CHAT, "host", "ann", port}, host_dir.file("out.txt"),
                             {{"CORVANE_AUTOMATION", "1"},
-                             {"TMPDIR", host_dir.path()},
+                             {test::k_temp_variable, host_dir.path()},
                              {"CORVANE_CAPTURE_FRAMES", host_dir.path() + ":" + frames}});
     ASSERT_TRUE(host.wait_output("line: * hosting as ann", 20000)) << host.output();
     test::RunningChild join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + port}, join_dir.file("out.txt"),
-                            {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", join_dir.path()}});
+                            {{"CORVANE_AUTOMATION", "1"}, {test::k_temp_variable, join_dir.path()}});
     ASSERT_TRUE(join.wait_output("line: * joined as bob", 20000)) << join.output();
     EXPECT_TRUE(host.wait_output("line: * bob joined", 10000)) << host.output();
     std::uint64_t ann = test::find_window("Corvane chat - ann", 10000);
@@ -102,7 +100,7 @@ TEST(ChatExample, LinesTypedInOneWindowAppearInTheOther) {
 TEST(ChatExample, NoLobbyToJoinIsShown) {
     test::TempDir dir;
     test::RunningChild join({CRV_EXAMPLE_CHAT, "join", "bob", "127.0.0.1:" + std::to_string(free_port())},
-                            dir.file("out.txt"), {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
+                            dir.file("out.txt"), {{"CORVANE_AUTOMATION", "1"}, {test::k_temp_variable, dir.path()}});
     EXPECT_TRUE(join.wait_output("line: * no lobby answers at 127.0.0.1", 20000)) << join.output();
     std::uint64_t window = test::find_window("Corvane chat - bob", 10000);
     ASSERT_NE(window, 0u);

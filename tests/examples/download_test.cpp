@@ -36,7 +36,7 @@ protected:
         std::vector<std::string> argv = {CRV_EXAMPLE_DOWNLOAD};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::pair<std::string, std::string>> env = {{"CORVANE_AUTOMATION", "1"},
-                                                                {"TMPDIR", work_.path()}};
+                                                                {test::k_temp_variable, work_.path()}};
         if (!capture.empty()) env.emplace_back("CORVANE_CAPTURE_FRAMES", work_.path() + ":" + capture);
         return test::run_child(argv, env, false, 60000);
     }

@@ -16,7 +16,7 @@ TEST(HelloExample, ShowsItsRectangleAndTextUntilEscape) {
     test::TempDir dir;
     test::RunningChild run(CRV_EXAMPLE_HELLO, dir.file("out.txt"),
                            {{"CORVANE_AUTOMATION", "1"},
-                            {"TMPDIR", dir.path()},
+                            {test::k_temp_variable, dir.path()},
                             {"CORVANE_CAPTURE_FRAMES", dir.path() + ":5"}});
     ASSERT_TRUE(run.started());
     std::uint64_t window = test::find_window("Hello", 20000);

@@ -45,7 +45,7 @@ PathfindRun run_pathfind(const std::string& weight) {
     PathfindRun run;
     run.result = test::run_child({CRV_EXAMPLE_PATHFIND, "12", "37", "27", weight},
                                  {{"CORVANE_AUTOMATION", "1"},
-                                  {"TMPDIR", dir.path()},
+                                  {test::k_temp_variable, dir.path()},
                                   {"CORVANE_CAPTURE_FRAMES", dir.path() + ":10"}},
                                  false, 40000);
     test::read_ppm(dir.file("frame_10.ppm"), run.picture);
@@ -92,21 +92,20 @@ TEST(PathfindExample, ShowsThePathAndWhatTheWeightSaves) {
 // The example reads the button once a frame, so the button is held for a
 // moment, as a hand does.
 void click(std::uint64_t window, int x, int y) {
-    const std::string id = std::to_string(window);
-    test::shell("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
-                " mousedown 1 sleep 0.2 mouseup 1 2>/dev/null");
+    test::host_xdotool("mousemove --window " + test::x_window_id(window) + " " + std::to_string(x) + " " +
+                       std::to_string(y) + " mousedown 1 sleep 0.2 mouseup 1");
 }
 
 TEST(PathfindExample, ClicksMoveTheGoalAndKeysTheWeight) {
     test::TempDir dir;
     test::RunningChild run(CRV_EXAMPLE_PATHFIND, dir.file("out.txt"),
-                           {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
+                           {{"CORVANE_AUTOMATION", "1"}, {test::k_temp_variable, dir.path()}});
     ASSERT_TRUE(run.started());
     std::uint64_t window = test::find_window("Corvane path finding", 20000);
     ASSERT_NE(window, 0u) << run.output();
     ASSERT_TRUE(run.wait_output("goal 37 27", 10000)) << run.output();
 
-    test::shell("xdotool windowfocus --sync " + std::to_string(window) + " 2>/dev/null");
+    test::host_xdotool("windowfocus --sync " + test::x_window_id(window));
     // A click on cell (20, 6) makes it the goal. The window may still be
     // placed after it appeared, taking a first click elsewhere; clicking
     // the same cell again changes nothing once it is the goal.

@@ -18,7 +18,7 @@ test::Picture run_surfaces(const std::string& mode) {
     test::TempDir dir;
     test::ChildResult r = test::run_child({CRV_EXAMPLE_SURFACES, "12", mode},
                                           {{"CORVANE_AUTOMATION", "1"},
-                                           {"TMPDIR", dir.path()},
+                                           {test::k_temp_variable, dir.path()},
                                            {"CORVANE_CAPTURE_FRAMES", dir.path() + ":10"}},
                                           false, 40000);
     EXPECT_EQ(r.exit_code, 0) << r.output;
@@ -78,7 +78,7 @@ TEST(SurfacesExample, TheEffectBendsAndDarkensTheSceneDrawnOffScreen) {
 TEST(SurfacesExample, SpaceTurnsTheEffectOff) {
     test::TempDir dir;
     test::RunningChild run(CRV_EXAMPLE_SURFACES, dir.file("out.txt"),
-                           {{"CORVANE_AUTOMATION", "1"}, {"TMPDIR", dir.path()}});
+                           {{"CORVANE_AUTOMATION", "1"}, {test::k_temp_variable, dir.path()}});
     ASSERT_TRUE(run.started());
     std::uint64_t window = test::find_window("Corvane surfaces and shaders", 20000);
     ASSERT_NE(window, 0u) << run.output();

@@ -6,10 +6,12 @@
 
 #include "platform/win32/win32_api.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <random>
 #include <thread>
 
 namespace crv::test {
@@ -227,5 +229,49 @@ bool save_screenshot(std::uint64_t window, const std::string& ppm_path) {
 }
 
 int shell(const std::string& command) { return std::system(command.c_str()); }
+
+// Wine starts host programs but gives no handle to wait on them: a host
+// shell runs xdotool and leaves its exit status in a file of the host's
+// /tmp, which appears (renamed into place whole) when it is done. The
+// file's name holds a number drawn once per test program, as Windows
+// process ids repeat across the Wine prefixes of other builds.
+int host_xdotool(const std::string& args) {
+    static const std::string program = std::to_string(std::random_device{}());
+    static std::atomic<int> calls{0};
+    const std::string done = "/tmp/crv-xdotool-" + program + "-" + std::to_string(++calls);
+    const std::string script =
+        "xdotool " + args + " >/dev/null 2>&1; echo $? >" + done + ".part; mv " + done + ".part " + done;
+    std::wstring line = L"sh -c \"" + plat::win32::widen(script) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const std::wstring status_file = L"Z:" + plat::win32::widen_path(done);
+    std::string status;
+    for (int waited = 0; waited < 30000 && status.empty(); waited += 2) {
+        HANDLE file = CreateFileW(status_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            Sleep(2);
+            continue;
+        }
+        char text[16] = {};
+        DWORD n = 0;
+        ReadFile(file, text, sizeof text - 1, &n, nullptr);
+        CloseHandle(file);
+        status.assign(text, n);
+        if (status.empty()) status = "?";
+    }
+    DeleteFileW(status_file.c_str());
+    return !status.empty() && status[0] >= '0' && status[0] <= '9' ? std::atoi(status.c_str()) : -1;
+}
+
+std::string x_window_id(std::uint64_t window) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(GetPropW(handle_of(window), L"__wine_x11_whole_window")));
+}
 
 }  // namespace crv::test

@@ -157,6 +157,10 @@ int shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int host_xdotool(const std::string& args) { return shell("xdotool " + args + " >/dev/null 2>&1"); }
+
+std::string x_window_id(std::uint64_t window) { return std::to_string(window); }
+
 void press_keys(std::uint64_t window, const std::string& keys) {
     std::string id = std::to_string(window);
     shell("xdotool keydown --window " + id + " " + keys + " 2>/dev/null");

@@ -43,4 +43,14 @@ bool save_screenshot(std::uint64_t window, const std::string& ppm_path);
 // Runs a shell command; its exit status.
 int shell(const std::string& command);
 
+// Runs xdotool, the X server's keyboard and mouse driver of the host, with
+// these arguments (as xdotool takes them; single quotes group words), its
+// output dropped; its exit status, or -1 when it could not be run. On
+// Windows the tests run under Wine, whose windows are X windows on the same
+// server: xdotool is started as a host program from there. Any thread.
+int host_xdotool(const std::string& args);
+// The window's id as xdotool takes it: the window itself on Linux, under
+// Wine the X window Wine made for it.
+std::string x_window_id(std::uint64_t window);
+
 }  // namespace crv::test

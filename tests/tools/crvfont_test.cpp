@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -287,6 +290,40 @@ TEST_F(Crvfont, OutlinesAreDarkAroundWhiteGlyphs) {
         if (runs.empty() || runs.back() != kind) runs += kind;
     }
     EXPECT_EQ(runs, "boWob") << "red channel along row " << y;
+}
+
+// A UTF-8 name as the file system's own.
+std::filesystem::path path_of(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string bytes_of(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Names beyond ASCII, with letters no single ANSI code page holds all of
+// (German ones, the euro sign, a Cyrillic one), reach the files: the image is the one a plain name gets, and it replaces the
+// file that was there, leaving nothing else behind.
+TEST(CrvfontFileNames, NamesBeyondAsciiReadAndWriteTheSameImage) {
+    test::TempDir dir;
+    const std::string font = dir.file("Schrift \xC3\xA4\xC3\x9F\xE2\x82\xAC\xD0\x96.ttf");
+    const std::string out = dir.file("Bild \xC3\xBC\xE2\x82\xAC\xD0\x96.png");
+    const std::string plain = dir.file("plain.png");
+    std::filesystem::copy_file(k_sans, path_of(font));
+    std::ofstream(path_of(out), std::ios::binary) << "older";
+
+    const test::ChildResult named = test::run_tool({CRVFONT, font, "12", out});
+    ASSERT_EQ(named.exit_code, 0) << named.errors;
+    EXPECT_EQ(named.output.rfind(out + ": ", 0), 0u) << named.output;
+    const test::ChildResult reference = test::run_tool({CRVFONT, k_sans, "12", plain});
+    ASSERT_EQ(reference.exit_code, 0) << reference.errors;
+    const std::string image = bytes_of(path_of(out));
+    EXPECT_EQ(image.compare(0, 4, "\x89PNG"), 0);
+    EXPECT_TRUE(image == bytes_of(path_of(plain)));
+    const auto entries = std::distance(std::filesystem::directory_iterator(path_of(dir.path())),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 3);
 }
 
 }  // namespace

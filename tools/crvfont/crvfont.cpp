@@ -32,6 +32,11 @@
 //
 // Exit status 0 on success, 1 when a file cannot be read or written (the
 // message names the file and the reason), 2 on wrong usage.
+//
+// File names are UTF-8 inside the tool. On Windows the arguments are taken
+// from the wide command line and files are opened by their wide names, so
+// that names outside the ANSI code page work; FreeType gets the font's
+// bytes rather than its name, as its own file access uses narrow names.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
@@ -48,7 +53,46 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "platform/win32/win32_api.hpp"
+
+#include <shellapi.h>
+#endif
+
 namespace {
+
+std::filesystem::path path_of(const std::string& name) {
+#ifdef _WIN32
+    return std::filesystem::path(crv::plat::win32::widen(name));
+#else
+    return std::filesystem::path(name);
+#endif
+}
+
+std::FILE* open_file(const std::string& name, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(path_of(name).c_str(), crv::plat::win32::widen(mode).c_str());
+#else
+    return std::fopen(name.c_str(), mode);
+#endif
+}
+
+// The whole file; false with the reason when it cannot be read.
+bool read_file(const std::string& name, std::vector<unsigned char>& bytes, std::string& reason) {
+    std::FILE* f = open_file(name, "rb");
+    if (f == nullptr) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    unsigned char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    const bool ok = std::ferror(f) == 0;
+    if (!ok) reason = std::strerror(errno);
+    std::fclose(f);
+    return ok;
+}
 
 constexpr const char* k_usage =
     "usage: crvfont FONT.ttf SIZE OUT.png [--fixed] [--outline N] [--chars RANGE]\n"
@@ -287,7 +331,7 @@ void draw_glyph(Image& image, const Glyph& g, int cx, int cy, int cw, int ch, in
 // existing file as it was.
 bool write_png(const std::string& path, const Image& image, std::string& reason) {
     const std::string temporary = path + ".crvfont-" + std::to_string(std::random_device{}());
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    std::FILE* f = open_file(temporary, "wb");
     if (f == nullptr) {
         reason = std::strerror(errno);
         return false;
@@ -312,24 +356,28 @@ bool write_png(const std::string& path, const Image& image, std::string& reason)
         // Replaces an existing file on every system (std::rename does not
         // on Windows).
         std::error_code error;
-        std::filesystem::rename(temporary, path, error);
+        std::filesystem::rename(path_of(temporary), path_of(path), error);
         if (error) {
             reason = error.message();
             ok = false;
         }
     }
-    if (!ok) std::remove(temporary.c_str());
+    if (!ok) {
+        std::error_code ignored;
+        std::filesystem::remove(path_of(temporary), ignored);
+    }
     return ok;
 }
 
 int run(const Options& o) {
-    {
-        // FreeType's own message for a missing file is vaguer than the
-        // system's.
-        std::FILE* f = std::fopen(o.font.c_str(), "rb");
-        if (f == nullptr) return fail(o.font, std::string("cannot be read: ") + std::strerror(errno));
-        std::fclose(f);
-    }
+    // Read here, so that a missing file gets the system's message (FreeType's
+    // own is vaguer). A folder is no font on any system, though only some
+    // refuse to open it.
+    std::error_code error;
+    if (std::filesystem::is_directory(path_of(o.font), error))
+        return fail(o.font, "not a font FreeType can read (a folder)");
+    std::vector<unsigned char> font_bytes;
+    if (std::string reason; !read_file(o.font, font_bytes, reason)) return fail(o.font, "cannot be read: " + reason);
     FT_Library library = nullptr;
     if (FT_Init_FreeType(&library) != 0) return fail(o.font, "FreeType cannot start");
     struct LibraryGuard {
@@ -337,7 +385,8 @@ int run(const Options& o) {
         ~LibraryGuard() { FT_Done_FreeType(l); }
     } library_guard{library};
     FT_Face face = nullptr;
-    if (const FT_Error e = FT_New_Face(library, o.font.c_str(), 0, &face); e != 0)
+    const auto font_size = static_cast<FT_Long>(font_bytes.size());
+    if (const FT_Error e = FT_New_Memory_Face(library, font_bytes.data(), font_size, 0, &face); e != 0)
         return fail(o.font, std::string("not a font FreeType can read (") + freetype_error(e) + ")");
     if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && face->charmap == nullptr)
         return fail(o.font, "has no character map");
@@ -410,6 +459,21 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The arguments in UTF-8, from the wide command line.
+    std::vector<std::string> utf8;
+    if (int count = 0; wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i) utf8.push_back(crv::plat::win32::narrow(wide[i]));
+        LocalFree(wide);
+    }
+    std::vector<char*> pointers;
+    for (std::string& arg : utf8) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    if (!utf8.empty()) {
+        argc = static_cast<int>(utf8.size());
+        argv = pointers.data();
+    }
+#endif
     Options options;
     bool done = false;
     if (const int status = parse_args(argc, argv, options, done); status != 0 || done) return status;
