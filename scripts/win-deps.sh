@@ -163,17 +163,26 @@ cmake_build() {  # source folder, extra cmake options...
   cmake --install "$dir/build-mingw" >/dev/null
 }
 
+# A library's licence goes with it (the Windows package ships it):
+# Debian's copyright file of its source package.
+licence() {  # source folder, name
+  mkdir -p "$prefix/share/licenses/$2"
+  cp "$1/debian/copyright" "$prefix/share/licenses/$2/copyright"
+}
+
 if ! built libpng16.a; then
   echo "Building libpng for mingw-w64"
   dir=$(fetch libpng1.6)
   cmake_build "$dir" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DZLIB_USE_STATIC_LIBS=ON -DSKIP_INSTALL_PROGRAMS=ON
+  licence "$dir" libpng
 fi
 if ! built libjpeg.a; then
   echo "Building libjpeg-turbo for mingw-w64"
   dir=$(fetch libjpeg-turbo)
   cmake_build "$dir" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
     -DCMAKE_ASM_NASM_COMPILER=nasm
+  licence "$dir" libjpeg-turbo
 fi
 if ! built liblzo2.a; then
   echo "Building LZO for mingw-w64"
@@ -181,6 +190,7 @@ if ! built liblzo2.a; then
   (cd "$dir" && ./configure -q --host=x86_64-w64-mingw32 --prefix="$prefix" \
       --disable-shared --enable-static >/dev/null && \
     make -s -j"$jobs" >/dev/null 2>&1 && make -s install >/dev/null)
+  licence "$dir" lzo
 fi
 if ! built libfreetype.a; then
   echo "Building FreeType for mingw-w64"
@@ -194,6 +204,7 @@ if ! built libfreetype.a; then
   # link.
   cmake_build "$dir" -DBUILD_SHARED_LIBS=OFF -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_BROTLI=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_HARFBUZZ=ON
+  licence "$dir" freetype
 fi
 if ! built libgtest.a; then
   echo "Building GoogleTest for mingw-w64"

@@ -71,11 +71,11 @@ for pc in "$deps"/lib/pkgconfig/*.pc "$deps"/share/pkgconfig/*.pc; do
   sed -i "s#$deps\(/\|\$\)#\${prefix}\1#g" "$prefix/lib/pkgconfig/$(basename "$pc")"
 done
 relocate_pc "$toolchain_root/lib/pkgconfig/zlib.pc" "$toolchain_root"
-# The libraries' licences, which go wherever they are linked into a game.
-if [ -d "$deps/share/licenses" ]; then
-  mkdir -p "$prefix/share/licenses"
-  cp -a "$deps/share/licenses/." "$prefix/share/licenses/"
-fi
+# The libraries' licences, which go wherever they are linked into a game:
+# Debian's copyright files of their sources.
+mkdir -p "$prefix/share/licenses/zlib"
+cp -a "$deps/share/licenses/." "$prefix/share/licenses/"
+cp /usr/share/doc/libz-mingw-w64-dev/copyright "$prefix/share/licenses/zlib/copyright"
 
 # The zip holds one folder, Corvane-<version>-win64, with the prefix's
 # contents.

@@ -53,7 +53,7 @@ for f in lib/libcorvane.a lib/libcorvane_main.a include/corvane/corvane.hpp \
   include/png.h include/jpeglib.h include/lzo/lzo1x.h include/zlib.h include/ft2build.h \
   bin/crvpack.exe bin/crvmesh.exe bin/crvdbg.exe bin/crvfont.exe \
   lib/cmake/Corvane/CorvaneConfig.cmake lib/pkgconfig/corvane.pc lib/pkgconfig/lzo2.pc \
-  share/corvane/toolchains/mingw-w64-x86_64.cmake; do
+  share/corvane/toolchains/mingw-w64-x86_64.cmake share/licenses/libpng/copyright share/licenses/zlib/copyright; do
   [ -e "$pkg/$f" ] || fail "not in the package: $f"
 done
 if grep -nE '\b(sdl2|x11|openal|mpv)\b' "$pkg/lib/cmake/Corvane/CorvaneConfig.cmake" "$pkg/lib/pkgconfig/corvane.pc"; then
