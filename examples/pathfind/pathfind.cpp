@@ -96,23 +96,24 @@ void game_main() {
     set_clear_colour(rgb(16, 16, 24));
     const DynArray<double> map = make_map();
     Plan current = plan(map, tenths, sx, sy, gx, gy);
-    bool was_left = false, was_right = false, was_up = false, was_down = false;
+    bool was_left = false, was_right = false;
 
     for (long frame = 0;; ++frame) {
         // Input: a click on a passable cell moves the goal or the start, a
         // key press steps the weight; any change plans again.
         std::int32_t mx = 0, my = 0, left = 0, right = 0;
         mouse_state(&mx, &my, &left, &right);
-        bool up = key_down(key::up) || key_down(key::equals) || key_down(key::keypad_plus);
-        bool down = key_down(key::down) || key_down(key::minus) || key_down(key::keypad_minus);
+        // Each press counts once, even one shorter than a frame.
+        bool up = key_hit(key::up) || key_hit(key::equals) || key_hit(key::keypad_plus);
+        bool down = key_hit(key::down) || key_hit(key::minus) || key_hit(key::keypad_minus);
         int cx = mx / k_cell, cy = my / k_cell;
         bool on_map = cx >= 0 && cx < k_width && cy >= 0 && cy < k_height && map(cx, cy) > 0;
         bool changed = false;
         if (left && !was_left && on_map && (cx != sx || cy != sy)) gx = cx, gy = cy, changed = true;
         if (right && !was_right && on_map && (cx != gx || cy != gy)) sx = cx, sy = cy, changed = true;
-        if (up && !was_up && tenths < 10) ++tenths, changed = true;
-        if (down && !was_down && tenths > 0) --tenths, changed = true;
-        was_left = left != 0, was_right = right != 0, was_up = up, was_down = down;
+        if (up && tenths < 10) ++tenths, changed = true;
+        if (down && tenths > 0) --tenths, changed = true;
+        was_left = left != 0, was_right = right != 0;
         if (changed) current = plan(map, tenths, sx, sy, gx, gy);
 
         for (int y = 0; y < k_height; ++y)

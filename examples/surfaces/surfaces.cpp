@@ -119,15 +119,14 @@ void game_main() {
     std::printf("shader %s\n", have_shader ? "loaded" : "not available");
     std::fflush(stdout);
 
-    bool was_space = false;
     for (long frame = 0;; ++frame) {
-        bool space = key_down(key::space) != 0;
-        if (space && !was_space) {
+        // key_hit sees every press since the last frame, however short (or
+        // however long the frame took), once.
+        if (key_hit(key::space) != 0) {
             effect = !effect;
             std::printf("effect %s\n", effect ? "on" : "off");
             std::fflush(stdout);
         }
-        was_space = space;
 
         surface_use(k_surface);
         draw_scene(frame);
