@@ -50,7 +50,7 @@ pkg=$work/unpacked/$pkg
 [ -d "$pkg" ] || fail "the zip does not hold the folder $(basename "$pkg")"
 for f in lib/libcorvane.a lib/libcorvane_main.a include/corvane/corvane.hpp \
   lib/libpng16.a lib/libjpeg.a lib/liblzo2.a lib/libz.a lib/libfreetype.a \
-  include/png.h include/jpeglib.h include/lzo/lzo1x.h include/zlib.h include/ft2build.h \
+  include/png.h include/jpeglib.h include/lzo/lzo1x.h include/zlib.h include/freetype2/ft2build.h \
   bin/crvpack.exe bin/crvmesh.exe bin/crvdbg.exe bin/crvfont.exe \
   lib/cmake/Corvane/CorvaneConfig.cmake lib/pkgconfig/corvane.pc lib/pkgconfig/lzo2.pc \
   share/corvane/toolchains/mingw-w64-x86_64.cmake share/licenses/libpng/copyright share/licenses/zlib/copyright; do
